@@ -1,0 +1,49 @@
+# Top-level entry points. `make test` works on a fresh Debian 12 machine as
+# root: it installs what is missing, builds every tree and runs every test.
+JOBS ?= 2
+BUILD := build
+CMAKE_NATIVE := cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CMAKE_SANITIZE := cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON
+CMAKE_WIN32 := cmake -S . -B $(BUILD)/win32 -DCMAKE_BUILD_TYPE=MinSizeRel \
+	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+CMAKE_FUZZ := cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUPDATER_FUZZ=ON \
+	-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build deps native sanitize win32 test demo bench fuzz fuzz-smoke clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	@$(CMAKE_NATIVE) >/dev/null
+	@cmake --build $(BUILD)/native -j$(JOBS)
+
+sanitize: deps
+	@$(CMAKE_SANITIZE) >/dev/null
+	@cmake --build $(BUILD)/sanitize -j$(JOBS)
+
+win32: deps
+	@$(CMAKE_WIN32) >/dev/null
+	@cmake --build $(BUILD)/win32 -j$(JOBS)
+
+build: native win32
+
+test: native sanitize win32
+	@scripts/run-tests.sh
+
+demo: native win32
+	@scripts/demo.sh
+
+bench: native win32
+	@scripts/bench.sh
+
+fuzz: deps
+	@$(CMAKE_FUZZ) >/dev/null
+	@cmake --build $(BUILD)/fuzz -j$(JOBS)
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
+
+clean:
+	rm -rf $(BUILD)

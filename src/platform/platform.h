@@ -1,0 +1,63 @@
+// The one interface through which the core reaches the operating system.
+// platform_win32.cpp implements it with exactly the Win32 calls the updater is
+// defined with; platform_posix.cpp with our own layer that behaves like Wine
+// over a Linux folder ("\" as separator, code page 932 names stored as UTF-8,
+// components matched without regard to case, read-only = no write permission).
+#pragma once
+#include <cstdint>
+
+// A raw OS file handle value. All bits set means "nothing open", as
+// INVALID_HANDLE_VALUE does; every operation on it fails.
+typedef uintptr_t OsHandle;
+const OsHandle OS_INVALID_HANDLE = ~static_cast<OsHandle>(0);
+
+const uint32_t OS_INVALID_FILE_SIZE = 0xFFFFFFFFu;   // GetFileSize failure
+const uint32_t OS_INVALID_ATTRIBUTES = 0xFFFFFFFFu;  // GetFileAttributesA: no such file
+const uint32_t OS_INVALID_POSITION = 0xFFFFFFFFu;    // SetFilePointer failure
+const uint32_t OS_ATTRIBUTE_READONLY = 0x1;
+const uint32_t OS_ATTRIBUTE_DIRECTORY = 0x10;
+const uint32_t OS_PATH_SIZE = 260;  // MAX_PATH, terminator included
+const uint32_t CODE_PAGE_932 = 932;
+const uint32_t CODE_PAGE_UTF8 = 65001;
+
+// CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+// FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN). OS_INVALID_HANDLE on failure.
+OsHandle os_open_read(const char* path);
+// CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS, same flags): truncates an
+// existing file; fails on a read-only one. OS_INVALID_HANDLE on failure.
+OsHandle os_create_write(const char* path);
+// One ReadFile / WriteFile call; the count transferred, 0 on failure.
+uint32_t os_read(OsHandle h, void* dst, uint32_t n);
+uint32_t os_write(OsHandle h, const void* src, uint32_t n);
+// SetFilePointer(pos, no high part, FILE_BEGIN): new position or OS_INVALID_POSITION.
+uint32_t os_seek(OsHandle h, uint32_t pos);
+// GetFileSize low part; OS_INVALID_FILE_SIZE on failure (a closed handle).
+uint32_t os_size(OsHandle h);
+// FlushFileBuffers: true once the file's data has reached the disk.
+bool os_flush(OsHandle h);
+void os_close(OsHandle h);
+
+// SetFilePointer-free helpers on paths.
+bool os_set_normal_attributes(const char* path);           // SetFileAttributesA(NORMAL)
+bool os_set_readonly(const char* path);                    // for tests and tools
+bool os_move_replace(const char* from, const char* to);    // MoveFileExA(REPLACE_EXISTING | WRITE_THROUGH)
+bool os_delete_file(const char* path);                     // DeleteFileA
+uint32_t os_get_attributes(const char* path);              // GetFileAttributesA
+// GetModuleFileNameA(no module, buf, size): the length copied, 0 on failure.
+uint32_t os_own_path(char* buf, uint32_t size);
+
+// MultiByteToWideChar / WideCharToMultiByte with no flags and no default
+// character, for code pages 932 and 65001. Lengths in units; -1 for a
+// NUL-terminated source (the terminator is then converted too). With dst_len 0
+// the required length is returned. 0 on failure.
+int os_to_wide(uint32_t code_page, const char* src, int src_len, uint16_t* dst, int dst_len);
+int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst, int dst_len);
+
+// The multibyte lower-casing of the ANSI code page (932), in place: single-byte
+// A-Z become a-z, other single bytes stay; each double-byte character is mapped
+// as one unit through MultiByteToWideChar, LCMapStringW(LCMAP_LOWERCASE) and
+// WideCharToMultiByte, so a trail byte is never folded on its own. Never
+// lengthens the text; never reads past its terminator.
+void os_ansi_lower(char* text);
+// IsDBCSLeadByteEx(932, b).
+bool os_is_ansi_lead_byte(uint8_t b);

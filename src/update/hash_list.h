@@ -1,0 +1,39 @@
+// The installed and the shipped hash lists, and the seven operations the
+// transaction calls. Names are compared after the multibyte lower-casing of the
+// ANSI code page (name_compare.h).
+#pragma once
+#include <cstdint>
+#include <vector>
+#include "payload/payload.h"
+#include "platform/file_handle.h"
+#include "update/checksum.h"
+#include "update/hash_list_format.h"
+
+typedef std::vector<HashRecord> HashList;
+
+// Loads dir\KXQ.hvl with `file` (closed on entry). False: missing, unopenable,
+// path too long, or magic not "WQX_V2__" (file closed). True otherwise; a short
+// header or short records leave `file` open (so write_back fails), records
+// zero-filled from the point the bytes stopped. Never allocates more than the
+// file can supply.
+bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list);
+// The shipped records from the first entry named "kxq.hvl"; empty on any problem.
+HashList load_shipped(FileHandle& payload, const PayloadIndex& index);
+// Parses a hash list held in memory (patchtool); version 1 or 2, widened.
+// False for a short header, unknown magic or short records. *version := 1 or 2.
+bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int* version);
+// First shipped record whose file name plus extension matches `entry_name`.
+const HashRecord* find_shipped(const HashList& shipped, const char* entry_name);
+// Index of the first record whose whole path matches `path`, or -1.
+int32_t find_installed(const HashList& list, const char* path);
+// index != -1: replace record index's checksum; -1: append {path, checksum}.
+void upsert(HashList* list, int32_t index, const char* path, const uint8_t checksum[8]);
+// Rewrites dir\KXQ.hvl as version 2 (header as loaded, count updated) through a
+// sibling file moved into place, so a failure leaves the old list whole. False
+// when `file` is still open from the load, the list cannot be created (read-only
+// is not cleared) or a write falls short.
+bool write_back(const char* dir, FileHandle& file, const HashListHeader& header, const HashList& list);
+// Drops records whose file or folder no longer exists, in the file's own version;
+// a record whose composed path does not fit is kept. Silent on failure, and the
+// old list survives any failure.
+void prune_missing(const char* dir);

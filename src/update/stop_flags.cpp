@@ -1,0 +1,4 @@
+#include "update/stop_flags.h"
+
+int32_t cancel_requested = 0;
+int32_t window_closed = 0;
