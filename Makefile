@@ -10,7 +10,7 @@ CMAKE_FUZZ := cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUP
 	-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build deps native sanitize win32 test demo bench fuzz fuzz-smoke clean
+.PHONY: all build deps native sanitize win32 fuzz-build test demo bench fuzz clean
 
 all: build
 
@@ -31,7 +31,13 @@ win32: deps
 
 build: native win32
 
-test: native sanitize win32
+fuzz-build: deps
+	@$(CMAKE_FUZZ) >/dev/null
+	@cmake --build $(BUILD)/fuzz -j$(JOBS)
+
+# Native build first: the Win32 tree's end-to-end tests make their payloads
+# with the native patchtool.
+test: native sanitize win32 fuzz-build
 	@scripts/run-tests.sh
 
 demo: native win32
@@ -40,9 +46,7 @@ demo: native win32
 bench: native win32
 	@scripts/bench.sh
 
-fuzz: deps
-	@$(CMAKE_FUZZ) >/dev/null
-	@cmake --build $(BUILD)/fuzz -j$(JOBS)
+fuzz: fuzz-build
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
 
 clean:

@@ -29,7 +29,7 @@ wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 {
-    for tree in native sanitize win32; do
+    for tree in native sanitize fuzz win32; do
         [ -f "$build/$tree/CTestTestfile.cmake" ] && echo "subdirs(\"$tree\")"
     done
 } > "$build/CTestTestfile.cmake"
