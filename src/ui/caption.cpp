@@ -1,0 +1,3 @@
+#include "ui/caption.h"
+
+char caption_buffer[CAPTION_SIZE] = {};
