@@ -32,8 +32,8 @@ struct PayloadEntryForm {
     uint32_t offset_at;
     uint32_t size_at;
 };
-const PayloadEntryForm PAYLOAD_FORM_128 = {128, 96, 96, 100};
-const PayloadEntryForm PAYLOAD_FORM_32 = {32, 16, 16, 20};
+constexpr PayloadEntryForm PAYLOAD_FORM_128 = {128, 96, 96, 100};
+constexpr PayloadEntryForm PAYLOAD_FORM_32 = {32, 16, 16, 20};
 static_assert(PAYLOAD_FORM_128.size_at + 4 <= PAYLOAD_FORM_128.entry_size, "128-byte entry");
 static_assert(PAYLOAD_FORM_32.size_at + 4 <= PAYLOAD_FORM_32.entry_size, "32-byte entry");
 static_assert(PAYLOAD_HEADER_OFFSET + PAYLOAD_HEADER_SIZE == PAYLOAD_INDEX_OFFSET, "index follows header");

@@ -19,9 +19,15 @@ typedef std::vector<HashRecord> HashList;
 bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list);
 // The shipped records from the first entry named "kxq.hvl"; empty on any problem.
 HashList load_shipped(FileHandle& payload, const PayloadIndex& index);
+// The same; *version := 1 or 2 for a list read in full (possibly of 0 records),
+// 0 when the shipped list is empty because of a problem.
+HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* version);
 // Parses a hash list held in memory (patchtool); version 1 or 2, widened.
 // False for a short header, unknown magic or short records. *version := 1 or 2.
 bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int* version);
+// The file name and extension of `path`: what follows the last "\" or "/", or a
+// one-character drive prefix and ":"; a trail byte is never a separator.
+const char* path_file_part(const char* path);
 // First shipped record whose file name plus extension matches `entry_name`.
 const HashRecord* find_shipped(const HashList& shipped, const char* entry_name);
 // Index of the first record whose whole path matches `path`, or -1.

@@ -1,0 +1,119 @@
+#include <cstring>
+#include <vector>
+
+#include "platform/little_endian.h"
+#include "platform/path_buffer.h"
+#include "platform/platform.h"
+#include "update/hash_list.h"
+#include "update/hash_list_records.h"
+#include "update/name_compare.h"
+
+bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list)
+{
+    char path[OS_PATH_SIZE];
+    list->clear();
+    if (!path_join(path, sizeof path, dir, HASH_LIST_NAME))
+        return false;
+    if (!file.open_read(path))
+        return false;
+    // A short header leaves the file open on purpose: the rewrite through the
+    // same object then fails, so a list we could not read is never replaced.
+    if (file.read(header->bytes, HASH_HEADER_SIZE) != HASH_HEADER_SIZE)
+        return true;
+    if (std::memcmp(header->bytes + HASH_HEADER_MAGIC, HASH_MAGIC_V2, sizeof HASH_MAGIC_V2) != 0) {
+        file.close();
+        return false;
+    }
+    const uint32_t count = load_u32le(header->bytes + HASH_HEADER_COUNT);
+    const uint32_t available = bytes_left(file.size(), HASH_HEADER_SIZE);
+    // Never more records than the file holds, the last one partly present:
+    // a count the file cannot back must not decide how much memory we take.
+    const uint32_t supplied = available / HASH_RECORD_V2_SIZE + (available % HASH_RECORD_V2_SIZE ? 1 : 0);
+    const uint32_t records = count < supplied ? count : supplied;
+    list->assign(records, HashRecord());
+    const uint32_t wanted = records * HASH_RECORD_V2_SIZE;
+    const uint32_t got = wanted ? file.read(list->data(), wanted) : 0;
+    if (records == count && got == wanted)
+        file.close();
+    return true;
+}
+
+namespace {
+
+// Reads `count` records of `record_size` bytes in one call, refusing a count
+// the rest of the file cannot supply before allocating anything.
+bool read_records(FileHandle& payload, uint32_t position, uint32_t count, uint32_t record_size,
+                  HashList* out)
+{
+    const uint32_t available = bytes_left(payload.size(), position);
+    if (count > available / record_size)
+        return false;
+    const uint32_t wanted = count * record_size;
+    std::vector<uint8_t> bytes(wanted);
+    if (wanted && payload.read(bytes.data(), wanted) != wanted)
+        return false;
+    widen_records(bytes.data(), count, record_size, out);
+    return true;
+}
+
+// First entry whose whole name, lower-cased, is "kxq.hvl"; -1 when none.
+int64_t find_hash_list_entry(const PayloadIndex& index)
+{
+    for (uint32_t j = 0; j < index.count; ++j) {
+        char name[97];
+        entry_name(index, j, name);
+        if (names_equal(name, HASH_LIST_NAME_LOWER))
+            return j;
+    }
+    return -1;
+}
+
+}  // namespace
+
+HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* version)
+{
+    HashList records;
+    *version = 0;
+    const int64_t found = find_hash_list_entry(index);
+    uint32_t position = 0;
+    // Only the first entry of that name is tried, whatever happens to it.
+    if (found < 0 || !entry_position(index, static_cast<uint32_t>(found), &position) ||
+        !payload.seek(position))
+        return records;
+    uint8_t header[HASH_HEADER_SIZE];
+    if (payload.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE)
+        return records;
+    const uint32_t record_size = hash_record_size(header);
+    if (record_size == 0)
+        return records;
+    const uint32_t count = load_u32le(header + HASH_HEADER_COUNT);
+    if (!read_records(payload, position + HASH_HEADER_SIZE, count, record_size, &records)) {
+        records.clear();
+        return records;
+    }
+    *version = hash_list_version(record_size);
+    return records;
+}
+
+HashList load_shipped(FileHandle& payload, const PayloadIndex& index)
+{
+    int version = 0;
+    return load_shipped(payload, index, &version);
+}
+
+bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int* version)
+{
+    records->clear();
+    *version = 0;
+    if (size < HASH_HEADER_SIZE)
+        return false;
+    const uint32_t record_size = hash_record_size(data);
+    if (record_size == 0)
+        return false;
+    const uint32_t count = load_u32le(data + HASH_HEADER_COUNT);
+    if (count > (size - HASH_HEADER_SIZE) / record_size)
+        return false;
+    widen_records(data + HASH_HEADER_SIZE, count, record_size, records);
+    *version = hash_list_version(record_size);
+    return true;
+}

@@ -1,0 +1,85 @@
+#include "update/hash_list_records.h"
+
+#include <cstring>
+
+#include "platform/path_buffer.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char SIBLING_SUFFIX[] = ".new";
+
+}  // namespace
+
+uint32_t hash_record_size(const uint8_t header[16])
+{
+    if (std::memcmp(header + HASH_HEADER_MAGIC, HASH_MAGIC_V2, sizeof HASH_MAGIC_V2) == 0)
+        return HASH_RECORD_V2_SIZE;
+    if (std::memcmp(header + HASH_HEADER_MAGIC, HASH_MAGIC_V1, sizeof HASH_MAGIC_V1) == 0)
+        return HASH_RECORD_V1_SIZE;
+    return 0;
+}
+
+int hash_list_version(uint32_t record_size)
+{
+    return record_size == HASH_RECORD_V1_SIZE ? 1 : 2;
+}
+
+void widen_records(const uint8_t* bytes, uint32_t count, uint32_t record_size, HashList* out)
+{
+    const uint32_t path_width = record_size == HASH_RECORD_V1_SIZE ? HASH_RECORD_V1_PATH : HASH_RECORD_V2_PATH;
+    const size_t first = out->size();
+    out->resize(first + count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* in = bytes + static_cast<size_t>(i) * record_size;
+        HashRecord& record = (*out)[first + i];
+        std::memset(&record, 0, sizeof record);
+        if (record_size == HASH_RECORD_V2_SIZE) {
+            // A version-2 record passes through as it stands, bytes after the
+            // terminator included.
+            std::memcpy(&record, in, sizeof record);
+            continue;
+        }
+        const size_t n = field_length(reinterpret_cast<const char*>(in), path_width);
+        std::memcpy(record.path, in, n);
+        std::memcpy(record.checksum, in + path_width, sizeof record.checksum);
+    }
+}
+
+void copy_record_path(char out[260], const char* field, size_t width)
+{
+    const size_t n = field_length(field, width);
+    std::memcpy(out, field, n);
+    out[n] = '\0';
+}
+
+uint32_t bytes_left(uint32_t size, uint32_t position)
+{
+    if (size == OS_INVALID_FILE_SIZE || position >= size)
+        return 0;
+    return size - position;
+}
+
+bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[16],
+                       const uint8_t* body, uint32_t body_size)
+{
+    char target[OS_PATH_SIZE];
+    char sibling[OS_PATH_SIZE];
+    if (!path_join(target, sizeof target, dir, HASH_LIST_NAME) ||
+        !path_join(sibling, sizeof sibling, dir, HASH_LIST_NAME, SIBLING_SUFFIX))
+        return false;
+    if (!file.create_write(sibling))
+        return false;
+    bool written = file.write(header, HASH_HEADER_SIZE) == HASH_HEADER_SIZE;
+    if (written && body_size > 0)
+        written = file.write(body, body_size) == body_size;
+    // The list must be on disk before the rename makes it the only copy.
+    written = written && file.flush();
+    file.close();
+    // MoveFileExA with MOVEFILE_REPLACE_EXISTING refuses a read-only target, so
+    // a protected list stays protected and whole.
+    if (written && os_move_replace(sibling, target))
+        return true;
+    os_delete_file(sibling);
+    return false;
+}
