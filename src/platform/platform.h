@@ -16,6 +16,7 @@ const uint32_t OS_INVALID_ATTRIBUTES = 0xFFFFFFFFu;  // GetFileAttributesA: no s
 const uint32_t OS_INVALID_POSITION = 0xFFFFFFFFu;    // SetFilePointer failure
 const uint32_t OS_ATTRIBUTE_READONLY = 0x1;
 const uint32_t OS_ATTRIBUTE_DIRECTORY = 0x10;
+const uint32_t OS_ATTRIBUTE_ARCHIVE = 0x20;    // what an ordinary file reports
 const uint32_t OS_PATH_SIZE = 260;  // MAX_PATH, terminator included
 const uint32_t CODE_PAGE_932 = 932;
 const uint32_t CODE_PAGE_UTF8 = 65001;

@@ -1,0 +1,65 @@
+// The parameter rules that MultiByteToWideChar and WideCharToMultiByte apply
+// around the codecs: -1 means "through the terminator", a zero destination
+// length asks for the length, a destination too small fails.
+#include "platform/code_page.h"
+
+#include <cstring>
+
+#include "platform/code_page_codecs.h"
+#include "platform/platform.h"
+
+namespace {
+
+int wide_length(const uint16_t* text)
+{
+    int n = 0;
+    while (text[n])
+        ++n;
+    return n;
+}
+
+// The count a conversion returns: the length asked for, the count written, or
+// 0 when it did not fit.
+int finish(int needed, int dst_len)
+{
+    if (dst_len == 0)
+        return needed;
+    return needed <= dst_len ? needed : 0;
+}
+
+}  // namespace
+
+int cp_to_wide(uint32_t code_page, const char* src, int src_len, uint16_t* dst, int dst_len)
+{
+    if (!src || src_len == 0 || dst_len < 0 || (!dst && dst_len > 0))
+        return 0;
+    if (src_len < 0)
+        src_len = static_cast<int>(std::strlen(src)) + 1;
+    const uint8_t* in = reinterpret_cast<const uint8_t*>(src);
+    uint16_t* out = dst_len ? dst : nullptr;
+    int needed;
+    if (code_page == CODE_PAGE_932)
+        needed = cp932_decode(in, src_len, out, dst_len);
+    else if (code_page == CODE_PAGE_UTF8)
+        needed = utf8_decode(in, src_len, out, dst_len);
+    else
+        return 0;
+    return finish(needed, dst_len);
+}
+
+int cp_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst, int dst_len)
+{
+    if (!src || src_len == 0 || dst_len < 0 || (!dst && dst_len > 0))
+        return 0;
+    if (src_len < 0)
+        src_len = wide_length(src) + 1;
+    uint8_t* out = dst_len ? reinterpret_cast<uint8_t*>(dst) : nullptr;
+    int needed;
+    if (code_page == CODE_PAGE_932)
+        needed = cp932_encode(src, src_len, out, dst_len);
+    else if (code_page == CODE_PAGE_UTF8)
+        needed = utf8_encode(src, src_len, out, dst_len);
+    else
+        return 0;
+    return finish(needed, dst_len);
+}

@@ -1,0 +1,18 @@
+// How the posix layer finds the Linux file an ANSI path names, the way Wine
+// does: code page 932 text converted to UTF-8, "\" and "/" both separators,
+// and each component that exists matched without regard to case.
+#pragma once
+#include <string>
+
+// *out := the host path for `path`. Components that exist are replaced by the
+// name on disk (an exact match first, else the first name in byte order that
+// is equal after the Windows lower-case mapping); the first missing one and
+// everything after it stay as given. False for a path of 260 bytes or more
+// (MAX_PATH, terminator included), an empty one, or one that does not convert.
+bool host_path(const char* path, std::string* out);
+// Case-insensitive equality of two UTF-8 names under the Windows lower-case
+// mapping, unit by unit; false when either is not valid UTF-8.
+bool host_names_equal(const std::string& a, const std::string& b);
+// *out := the host path `utf8` as code page 932; false when a character has no
+// 932 form or the result is 260 bytes or more.
+bool host_path_to_ansi(const std::string& utf8, std::string* out);

@@ -1,0 +1,141 @@
+#include "platform/host_path.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "platform/platform.h"
+
+namespace {
+
+// UTF-8 -> UTF-16, refusing malformed text (a name on disk that does not
+// decode is never taken for a match).
+bool utf8_to_units(const std::string& text, std::vector<uint16_t>* units)
+{
+    units->clear();
+    if (text.empty())
+        return true;
+    const int len = static_cast<int>(text.size());
+    int n = cp_to_wide(CODE_PAGE_UTF8, text.data(), len, nullptr, 0);
+    if (n <= 0)
+        return false;
+    units->resize(static_cast<size_t>(n));
+    cp_to_wide(CODE_PAGE_UTF8, text.data(), len, units->data(), n);
+    std::vector<char> back(static_cast<size_t>(n) * 3 + 1);
+    int m = cp_to_narrow(CODE_PAGE_UTF8, units->data(), n, back.data(), static_cast<int>(back.size()));
+    return m == len && std::memcmp(back.data(), text.data(), static_cast<size_t>(len)) == 0;
+}
+
+// The name in `dir` that matches `name`: exact if it exists, else the first
+// case-insensitive match in byte order. Empty when there is none.
+std::string find_component(const std::string& dir, const std::string& name)
+{
+    struct stat st;
+    const std::string exact = dir.empty() ? name : dir == "/" ? "/" + name : dir + "/" + name;
+    if (lstat(exact.c_str(), &st) == 0)
+        return name;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return std::string();
+    std::string best;
+    while (const dirent* e = readdir(d)) {
+        const std::string candidate = e->d_name;
+        if (candidate == "." || candidate == "..")
+            continue;
+        if (host_names_equal(candidate, name) && (best.empty() || candidate < best))
+            best = candidate;
+    }
+    closedir(d);
+    return best;
+}
+
+bool ansi_to_utf8(const char* path, std::string* out)
+{
+    const int wide_len = cp_to_wide(CODE_PAGE_932, path, -1, nullptr, 0);
+    if (wide_len <= 0)
+        return false;
+    std::vector<uint16_t> wide(static_cast<size_t>(wide_len));
+    cp_to_wide(CODE_PAGE_932, path, -1, wide.data(), wide_len);
+    const int narrow_len = cp_to_narrow(CODE_PAGE_UTF8, wide.data(), wide_len, nullptr, 0);
+    if (narrow_len <= 0)
+        return false;
+    std::vector<char> narrow(static_cast<size_t>(narrow_len));
+    cp_to_narrow(CODE_PAGE_UTF8, wide.data(), wide_len, narrow.data(), narrow_len);
+    // A lead byte right before the terminator swallows nothing: the text ends
+    // at the first NUL whatever came before it.
+    out->assign(narrow.data(), strnlen(narrow.data(), narrow.size()));
+    return true;
+}
+
+}  // namespace
+
+bool host_names_equal(const std::string& a, const std::string& b)
+{
+    std::vector<uint16_t> ua, ub;
+    if (!utf8_to_units(a, &ua) || !utf8_to_units(b, &ub) || ua.size() != ub.size())
+        return false;
+    for (size_t i = 0; i < ua.size(); ++i) {
+        if (unicode_lower(ua[i]) != unicode_lower(ub[i]))
+            return false;
+    }
+    return true;
+}
+
+bool host_path(const char* path, std::string* out)
+{
+    const size_t length = std::strlen(path);
+    std::string utf8;
+    if (length == 0 || length >= OS_PATH_SIZE || !ansi_to_utf8(path, &utf8))
+        return false;
+    for (char& c : utf8) {
+        if (c == '\\')
+            c = '/';
+    }
+    std::string result = utf8[0] == '/' ? "/" : "";
+    bool resolving = true;
+    size_t start = 0;
+    while (start <= utf8.size()) {
+        size_t end = utf8.find('/', start);
+        if (end == std::string::npos)
+            end = utf8.size();
+        std::string name = utf8.substr(start, end - start);
+        start = end + 1;
+        if (name.empty())
+            continue;
+        if (resolving && name != "." && name != "..") {
+            std::string found = find_component(result, name);
+            if (found.empty())
+                resolving = false;  // nothing below a missing component exists
+            else
+                name = found;
+        }
+        if (!result.empty() && result != "/")
+            result += "/";
+        result += name;
+    }
+    *out = result.empty() ? "." : result;
+    return true;
+}
+
+bool host_path_to_ansi(const std::string& utf8, std::string* out)
+{
+    std::vector<uint16_t> wide;
+    if (!utf8_to_units(utf8, &wide) || wide.empty())
+        return false;
+    const int n = static_cast<int>(wide.size());
+    const int needed = cp_to_narrow(CODE_PAGE_932, wide.data(), n, nullptr, 0);
+    if (needed <= 0 || static_cast<uint32_t>(needed) >= OS_PATH_SIZE)
+        return false;
+    std::vector<char> narrow(static_cast<size_t>(needed));
+    cp_to_narrow(CODE_PAGE_932, wide.data(), n, narrow.data(), needed);
+    // Only a lossless conversion names the same file.
+    std::vector<uint16_t> back(static_cast<size_t>(n) + 1);
+    if (cp_to_wide(CODE_PAGE_932, narrow.data(), needed, back.data(), n + 1) != n ||
+        std::memcmp(back.data(), wide.data(), static_cast<size_t>(n) * 2) != 0)
+        return false;
+    out->assign(narrow.data(), static_cast<size_t>(needed));
+    return true;
+}

@@ -1,0 +1,317 @@
+// The platform interface over Linux, behaving as Wine does over a Linux
+// folder: paths through host_path(), read-only meaning "no write permission
+// bit" (checked here, since permission bits do not stop root), and Windows'
+// sharing rules among the handles of this process (a file open for writing is
+// opened by nobody else; an open file is neither deleted nor replaced).
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+#include "platform/code_page.h"
+#include "platform/fault_injection.h"
+#include "platform/host_path.h"
+
+namespace {
+
+struct PosixFile {
+    int fd;
+    dev_t dev;
+    ino_t ino;
+    bool writable;
+    PosixFile* next;
+};
+
+// Every handle this process holds, for the sharing checks and so that a stale
+// or foreign handle value is refused instead of dereferenced.
+PosixFile* open_files = nullptr;
+
+PosixFile* find_handle(OsHandle h)
+{
+    for (PosixFile* f = open_files; f; f = f->next) {
+        if (reinterpret_cast<OsHandle>(f) == h)
+            return f;
+    }
+    return nullptr;
+}
+
+// True when some handle of this process has the file open (any access), or,
+// with writers_only, open for writing.
+bool file_in_use(const struct stat& st, bool writers_only)
+{
+    for (PosixFile* f = open_files; f; f = f->next) {
+        if (f->dev == st.st_dev && f->ino == st.st_ino && (f->writable || !writers_only))
+            return true;
+    }
+    return false;
+}
+
+bool is_read_only(const struct stat& st)
+{
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool injected(FaultOperation op)
+{
+    FaultEffect effect;
+    return fault_hit(op, &effect);
+}
+
+OsHandle register_file(int fd, bool writable)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return OS_INVALID_HANDLE;
+    }
+    PosixFile* f = new PosixFile{fd, st.st_dev, st.st_ino, writable, open_files};
+    open_files = f;
+    return reinterpret_cast<OsHandle>(f);
+}
+
+bool sync_parent_folder(const std::string& host)
+{
+    const size_t slash = host.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : host.substr(0, slash);
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+
+}  // namespace
+
+OsHandle os_open_read(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_OPEN_READ) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+        return OS_INVALID_HANDLE;
+    // CreateFileA opens no folder without FILE_FLAG_BACKUP_SEMANTICS, and
+    // FILE_SHARE_READ admits no handle that is already writing.
+    if (S_ISDIR(st.st_mode) || file_in_use(st, true))
+        return OS_INVALID_HANDLE;
+    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, false);
+}
+
+OsHandle os_create_write(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_CREATE_WRITE) || !host_path(path, &host))
+        return OS_INVALID_HANDLE;
+    if (stat(host.c_str(), &st) == 0) {
+        // CREATE_ALWAYS is refused over a read-only file or a folder, and
+        // exclusive access over a file that any handle holds.
+        if (S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false))
+            return OS_INVALID_HANDLE;
+    }
+    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true);
+}
+
+uint32_t os_read(OsHandle h, void* dst, uint32_t n)
+{
+    PosixFile* f = find_handle(h);
+    FaultEffect effect;
+    if (!f || f->writable)
+        return 0;
+    if (fault_hit(FAULT_READ, &effect)) {
+        if (effect != FAULT_SHORT)
+            return 0;
+        n /= 2;
+    }
+    // ReadFile on a disk file delivers everything up to the end of the file.
+    uint32_t done = 0;
+    while (done < n) {
+        const size_t want = n - done < 0x40000000u ? n - done : 0x40000000u;
+        ssize_t got = read(f->fd, static_cast<char*>(dst) + done, want);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return 0;
+        if (got == 0)
+            break;
+        done += static_cast<uint32_t>(got);
+    }
+    return done;
+}
+
+uint32_t os_write(OsHandle h, const void* src, uint32_t n)
+{
+    PosixFile* f = find_handle(h);
+    FaultEffect effect;
+    if (!f || !f->writable)
+        return 0;
+    if (fault_hit(FAULT_WRITE, &effect)) {
+        if (effect != FAULT_SHORT)
+            return 0;
+        n /= 2;  // as a full disk would: part of the data, and the count of it
+    }
+    uint32_t done = 0;
+    while (done < n) {
+        const size_t want = n - done < 0x40000000u ? n - done : 0x40000000u;
+        ssize_t put = write(f->fd, static_cast<const char*>(src) + done, want);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return 0;
+        done += static_cast<uint32_t>(put);
+    }
+    return done;
+}
+
+uint32_t os_seek(OsHandle h, uint32_t pos)
+{
+    PosixFile* f = find_handle(h);
+    // Without a high part SetFilePointer takes the distance as signed: from
+    // 0x80000000 on it is a negative position, which fails.
+    if (!f || pos >= 0x80000000u || injected(FAULT_SEEK))
+        return OS_INVALID_POSITION;
+    return lseek(f->fd, static_cast<off_t>(pos), SEEK_SET) == static_cast<off_t>(pos) ? pos : OS_INVALID_POSITION;
+}
+
+uint32_t os_size(OsHandle h)
+{
+    PosixFile* f = find_handle(h);
+    struct stat st;
+    if (!f || fstat(f->fd, &st) != 0)
+        return OS_INVALID_FILE_SIZE;
+    return static_cast<uint32_t>(static_cast<uint64_t>(st.st_size));
+}
+
+bool os_flush(OsHandle h)
+{
+    PosixFile* f = find_handle(h);
+    // FlushFileBuffers needs a handle with write access.
+    if (!f || !f->writable || injected(FAULT_FLUSH))
+        return false;
+    return fsync(f->fd) == 0;
+}
+
+void os_close(OsHandle h)
+{
+    for (PosixFile** link = &open_files; *link; link = &(*link)->next) {
+        if (reinterpret_cast<OsHandle>(*link) == h) {
+            PosixFile* f = *link;
+            *link = f->next;
+            close(f->fd);
+            delete f;
+            return;
+        }
+    }
+}
+
+bool os_set_normal_attributes(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+        return false;
+    return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool os_set_readonly(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+        return false;
+    return chmod(host.c_str(), st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool os_move_replace(const char* from, const char* to)
+{
+    std::string src, dst;
+    struct stat from_st, to_st;
+    if (injected(FAULT_MOVE) || !host_path(from, &src) || !host_path(to, &dst) ||
+        lstat(src.c_str(), &from_st) != 0 || file_in_use(from_st, false))
+        return false;
+    if (stat(dst.c_str(), &to_st) == 0) {
+        const bool same = to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino;
+        if (same) {
+            // A change of case only: the target resolved to the source itself.
+            const size_t slash = dst.rfind('/');
+            std::string given(to);
+            const size_t sep = given.find_last_of("\\/");
+            std::string literal;
+            if (!host_path(given.substr(sep == std::string::npos ? 0 : sep + 1).c_str(), &literal))
+                return false;
+            dst = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + literal;
+        } else if (S_ISDIR(to_st.st_mode) || is_read_only(to_st) || file_in_use(to_st, false)) {
+            // MoveFileExA replaces neither a folder nor a read-only or open file.
+            return false;
+        }
+    }
+    if (rename(src.c_str(), dst.c_str()) != 0)
+        return false;
+    return sync_parent_folder(dst);  // MOVEFILE_WRITE_THROUGH
+}
+
+bool os_delete_file(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_DELETE) || !host_path(path, &host) || lstat(host.c_str(), &st) != 0)
+        return false;
+    // DeleteFileA removes no folder, no read-only file and no file that is open
+    // without FILE_SHARE_DELETE (every handle here).
+    if (S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false))
+        return false;
+    return unlink(host.c_str()) == 0;
+}
+
+uint32_t os_get_attributes(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_GET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+        return OS_INVALID_ATTRIBUTES;
+    uint32_t attributes = S_ISDIR(st.st_mode) ? OS_ATTRIBUTE_DIRECTORY : OS_ATTRIBUTE_ARCHIVE;
+    if (is_read_only(st))
+        attributes |= OS_ATTRIBUTE_READONLY;
+    return attributes;
+}
+
+uint32_t os_own_path(char* buf, uint32_t size)
+{
+    char link[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", link, sizeof link);
+    std::string ansi;
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof link || !host_path_to_ansi(std::string(link, static_cast<size_t>(n)), &ansi))
+        return 0;
+    // A path that does not fit whole is a failure, never a shorter path.
+    if (ansi.size() + 1 > size)
+        return 0;
+    ansi.copy(buf, ansi.size());
+    buf[ansi.size()] = '\0';
+    return static_cast<uint32_t>(ansi.size());
+}
+
+int os_to_wide(uint32_t code_page, const char* src, int src_len, uint16_t* dst, int dst_len)
+{
+    return cp_to_wide(code_page, src, src_len, dst, dst_len);
+}
+
+int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst, int dst_len)
+{
+    return cp_to_narrow(code_page, src, src_len, dst, dst_len);
+}
+
+void os_ansi_lower(char* text)
+{
+    cp932_lower(text);
+}
+
+bool os_is_ansi_lead_byte(uint8_t b)
+{
+    return cp932_is_lead_byte(b);
+}

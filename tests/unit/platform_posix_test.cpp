@@ -1,0 +1,273 @@
+// The posix platform layer against the Windows behaviour it stands in for:
+// path mapping, case-insensitive resolution, Japanese names on disk as UTF-8,
+// read-only files, sharing among handles, seek limits, and the fault hook.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "platform/fault_injection.h"
+#include "platform/host_path.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// "アップデート" in code page 932 and in UTF-8.
+const char KATAKANA_932[] = "\x83\x41\x83\x62\x83\x76\x83\x66\x81\x5B\x83\x67";
+const char KATAKANA_UTF8[] = "\xE3\x82\xA2\xE3\x83\x83\xE3\x83\x97\xE3\x83\x87\xE3\x83\xBC\xE3\x83\x88";
+// "ソ" ends in 0x5C, the byte of "\": it must not split the name.
+const char SO_932[] = "\x83\x5C";
+const char SO_UTF8[] = "\xE3\x82\xBD";
+
+class PlatformPosix : public ::testing::Test {
+protected:
+    void SetUp() override { fault_reset(); }
+    void TearDown() override { fault_reset(); }
+    // A path as the core writes it: the folder, then "\" and the name.
+    std::string win(const std::string& name) const { return dir.path() + "\\" + name; }
+    bool write_file(const std::string& path, const std::string& bytes)
+    {
+        OsHandle h = os_create_write(path.c_str());
+        if (h == OS_INVALID_HANDLE)
+            return false;
+        bool ok = os_write(h, bytes.data(), static_cast<uint32_t>(bytes.size())) == bytes.size();
+        os_close(h);
+        return ok;
+    }
+    std::string read_file(const std::string& path)
+    {
+        OsHandle h = os_open_read(path.c_str());
+        if (h == OS_INVALID_HANDLE)
+            return "<unopenable>";
+        char buf[256];
+        uint32_t n = os_read(h, buf, sizeof buf);
+        os_close(h);
+        return std::string(buf, n);
+    }
+    TempDir dir;
+};
+
+TEST_F(PlatformPosix, BackslashSeparatesFoldersAndJapaneseNamesAreStoredAsUtf8)
+{
+    ASSERT_EQ(mkdir(dir.host("Archive").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(win("Archive\\" + std::string(KATAKANA_932) + ".arc"), "abc"));
+    EXPECT_EQ(read_host_file(dir.host(std::string("Archive/") + KATAKANA_UTF8 + ".arc")), "abc");
+
+    ASSERT_TRUE(write_file(win(std::string(SO_932) + "x.txt"), "so"));
+    EXPECT_TRUE(host_file_exists(dir.host(std::string(SO_UTF8) + "x.txt")));
+    EXPECT_EQ(read_file(win(std::string(SO_932) + "x.txt")), "so");
+}
+
+TEST_F(PlatformPosix, ExistingComponentsMatchWithoutRegardToCase)
+{
+    ASSERT_EQ(mkdir(dir.host("Archive").c_str(), 0755), 0);
+    write_host_file(dir.host("Archive/Data01300.ARC"), "old");
+    EXPECT_EQ(read_file(win("ARCHIVE\\data01300.arc")), "old");
+    EXPECT_EQ(os_get_attributes(win("archive").c_str()), OS_ATTRIBUTE_DIRECTORY);
+
+    // Rewriting through another spelling replaces the existing file, as one
+    // Windows folder would, instead of creating a second one beside it.
+    ASSERT_TRUE(write_file(win("archive\\DATA01300.arc"), "new"));
+    EXPECT_EQ(read_host_file(dir.host("Archive/Data01300.ARC")), "new");
+    EXPECT_FALSE(host_file_exists(dir.host("archive")));
+
+    // A missing last component is created under the name given.
+    ASSERT_TRUE(write_file(win("ARCHIVE\\Fresh.Bin"), "x"));
+    EXPECT_TRUE(host_file_exists(dir.host("Archive/Fresh.Bin")));
+}
+
+TEST_F(PlatformPosix, FullWidthAndGreekLettersFoldLikeWindows)
+{
+    // Full-width "Ａ" (0x82 0x60) and "ａ" (0x82 0x81); Greek "Σ" (0x83 0xB0) and "σ" (0xCF 0x83 in UTF-8).
+    write_host_file(dir.host("\xEF\xBD\x81\xCF\x83.txt"), "folded");
+    EXPECT_EQ(read_file(win("\x82\x60\x83\xB0.TXT")), "folded");
+    std::string host;
+    ASSERT_TRUE(host_path(win("\x82\x60\x83\xB0.TXT").c_str(), &host));
+    EXPECT_EQ(host, dir.host("\xEF\xBD\x81\xCF\x83.txt"));
+}
+
+TEST_F(PlatformPosix, ExactNameWinsOverCaseInsensitiveOnes)
+{
+    write_host_file(dir.host("file.txt"), "lower");
+    write_host_file(dir.host("FILE.txt"), "upper");
+    EXPECT_EQ(read_file(win("FILE.txt")), "upper");
+    EXPECT_EQ(read_file(win("file.txt")), "lower");
+    EXPECT_EQ(read_file(win("File.TXT")), "upper");  // first in byte order
+}
+
+TEST_F(PlatformPosix, PathsOfMaxPathOrMoreAreRefused)
+{
+    std::string name(OS_PATH_SIZE, 'a');
+    const std::string too_long = win(name).substr(0, OS_PATH_SIZE);
+    EXPECT_EQ(os_create_write(too_long.c_str()), OS_INVALID_HANDLE);
+    EXPECT_EQ(os_get_attributes(""), OS_INVALID_ATTRIBUTES);
+}
+
+TEST_F(PlatformPosix, ReadOnlyFilesRefuseCreateMoveAndDelete)
+{
+    ASSERT_TRUE(write_file(win("locked.dat"), "keep"));
+    ASSERT_TRUE(write_file(win("incoming.tmp"), "new"));
+    ASSERT_TRUE(os_set_readonly(win("locked.dat").c_str()));
+    EXPECT_EQ(os_get_attributes(win("locked.dat").c_str()), OS_ATTRIBUTE_ARCHIVE | OS_ATTRIBUTE_READONLY);
+
+    EXPECT_EQ(os_create_write(win("locked.dat").c_str()), OS_INVALID_HANDLE);
+    EXPECT_FALSE(os_move_replace(win("incoming.tmp").c_str(), win("locked.dat").c_str()));
+    EXPECT_FALSE(os_delete_file(win("locked.dat").c_str()));
+    EXPECT_EQ(read_host_file(dir.host("locked.dat")), "keep");
+    EXPECT_TRUE(host_file_exists(dir.host("incoming.tmp")));
+
+    ASSERT_TRUE(os_set_normal_attributes(win("LOCKED.DAT").c_str()));
+    EXPECT_EQ(os_get_attributes(win("locked.dat").c_str()), OS_ATTRIBUTE_ARCHIVE);
+    EXPECT_TRUE(os_move_replace(win("incoming.tmp").c_str(), win("locked.dat").c_str()));
+    EXPECT_EQ(read_host_file(dir.host("locked.dat")), "new");
+    EXPECT_FALSE(host_file_exists(dir.host("incoming.tmp")));
+}
+
+TEST_F(PlatformPosix, ReadOnlySourceMovesAndMissingFilesFail)
+{
+    ASSERT_TRUE(write_file(win("a.tmp"), "a"));
+    ASSERT_TRUE(os_set_readonly(win("a.tmp").c_str()));
+    EXPECT_TRUE(os_move_replace(win("a.tmp").c_str(), win("a").c_str()));
+    EXPECT_EQ(os_get_attributes(win("a").c_str()), OS_ATTRIBUTE_ARCHIVE | OS_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(os_move_replace(win("missing").c_str(), win("b").c_str()));
+    EXPECT_FALSE(os_delete_file(win("missing").c_str()));
+    EXPECT_FALSE(os_set_normal_attributes(win("missing").c_str()));
+    EXPECT_EQ(os_get_attributes(win("missing").c_str()), OS_INVALID_ATTRIBUTES);
+    EXPECT_EQ(os_open_read(win("missing").c_str()), OS_INVALID_HANDLE);
+}
+
+TEST_F(PlatformPosix, FoldersAreNeitherOpenedReplacedNorDeleted)
+{
+    ASSERT_EQ(mkdir(dir.host("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(win("f"), "f"));
+    EXPECT_EQ(os_open_read(win("sub").c_str()), OS_INVALID_HANDLE);
+    EXPECT_EQ(os_create_write(win("sub").c_str()), OS_INVALID_HANDLE);
+    EXPECT_FALSE(os_move_replace(win("f").c_str(), win("sub").c_str()));
+    EXPECT_FALSE(os_delete_file(win("sub").c_str()));
+    EXPECT_TRUE(host_file_exists(dir.host("f")));
+}
+
+TEST_F(PlatformPosix, MoveChangesCaseOfTheSameFile)
+{
+    ASSERT_TRUE(write_file(win("readme.txt"), "r"));
+    ASSERT_TRUE(os_move_replace(win("readme.txt").c_str(), win("README.TXT").c_str()));
+    EXPECT_TRUE(host_file_exists(dir.host("README.TXT")));
+    EXPECT_FALSE(host_file_exists(dir.host("readme.txt")));
+}
+
+TEST_F(PlatformPosix, SharingRulesHoldAmongHandles)
+{
+    ASSERT_TRUE(write_file(win("s"), "shared"));
+    OsHandle reader = os_open_read(win("s").c_str());
+    ASSERT_NE(reader, OS_INVALID_HANDLE);
+    OsHandle second = os_open_read(win("S").c_str());
+    EXPECT_NE(second, OS_INVALID_HANDLE);  // FILE_SHARE_READ admits readers
+    EXPECT_EQ(os_create_write(win("s").c_str()), OS_INVALID_HANDLE);
+    EXPECT_FALSE(os_delete_file(win("s").c_str()));
+    EXPECT_FALSE(os_move_replace(win("s").c_str(), win("t").c_str()));
+    os_close(second);
+    os_close(reader);
+
+    OsHandle writer = os_create_write(win("s").c_str());
+    ASSERT_NE(writer, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_open_read(win("s").c_str()), OS_INVALID_HANDLE);
+    os_close(writer);
+    EXPECT_TRUE(os_delete_file(win("s").c_str()));
+}
+
+TEST_F(PlatformPosix, SeekSizeAndAccessFollowTheHandle)
+{
+    ASSERT_TRUE(write_file(win("n"), "0123456789"));
+    OsHandle h = os_open_read(win("n").c_str());
+    ASSERT_NE(h, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_size(h), 10u);
+    EXPECT_EQ(os_seek(h, 4), 4u);
+    char buf[8] = {0};
+    EXPECT_EQ(os_read(h, buf, 8), 6u);
+    EXPECT_EQ(std::string(buf, 6), "456789");
+    EXPECT_EQ(os_seek(h, 1000), 1000u);  // past the end is allowed
+    EXPECT_EQ(os_read(h, buf, 8), 0u);
+    EXPECT_EQ(os_seek(h, 0x7FFFFFFFu), 0x7FFFFFFFu);
+    EXPECT_EQ(os_seek(h, 0x80000000u), OS_INVALID_POSITION);
+    EXPECT_EQ(os_seek(h, 0xFFFFFFFEu), OS_INVALID_POSITION);
+    EXPECT_EQ(os_write(h, "x", 1), 0u);  // opened for reading only
+    EXPECT_FALSE(os_flush(h));
+    os_close(h);
+
+    EXPECT_EQ(os_size(h), OS_INVALID_FILE_SIZE);  // closed: refused, not dereferenced
+    EXPECT_EQ(os_read(h, buf, 1), 0u);
+    EXPECT_EQ(os_seek(OS_INVALID_HANDLE, 0), OS_INVALID_POSITION);
+    os_close(h);
+}
+
+TEST_F(PlatformPosix, OwnPathIsThisProgramInCodePage932)
+{
+    char path[OS_PATH_SIZE];
+    uint32_t n = os_own_path(path, sizeof path);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::string(path).size(), n);
+    EXPECT_NE(std::string(path).find("platform_posix_test"), std::string::npos);
+    OsHandle h = os_open_read(path);
+    EXPECT_NE(h, OS_INVALID_HANDLE);
+    os_close(h);
+    EXPECT_EQ(os_own_path(path, n), 0u);  // no room for the terminator: no truncated path
+}
+
+TEST_F(PlatformPosix, FaultHookFailsTheArmedOperationOnce)
+{
+    ASSERT_TRUE(write_file(win("w"), "abc"));
+    EXPECT_EQ(fault_count(FAULT_CREATE_WRITE), 1u);
+    EXPECT_EQ(fault_count(FAULT_WRITE), 1u);
+    EXPECT_EQ(fault_count(FAULT_ANY), 2u);
+
+    fault_arm(FAULT_WRITE, 2, FAULT_FAIL);
+    OsHandle h = os_create_write(win("w").c_str());
+    ASSERT_NE(h, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_write(h, "ab", 2), 2u);
+    EXPECT_FALSE(fault_fired());
+    EXPECT_EQ(os_write(h, "cd", 2), 0u);
+    EXPECT_TRUE(fault_fired());
+    EXPECT_EQ(os_write(h, "ef", 2), 2u);  // once only
+    os_close(h);
+    EXPECT_EQ(read_host_file(dir.host("w")), "abef");
+}
+
+TEST_F(PlatformPosix, FaultHookShortensTransfersAndCanStayFailing)
+{
+    fault_arm(FAULT_WRITE, 1, FAULT_SHORT);
+    OsHandle h = os_create_write(win("s").c_str());
+    ASSERT_NE(h, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_write(h, "abcdef", 6), 3u);
+    os_close(h);
+    EXPECT_EQ(read_host_file(dir.host("s")), "abc");
+
+    fault_arm(FAULT_READ, 1, FAULT_SHORT);
+    h = os_open_read(win("s").c_str());
+    char buf[4];
+    EXPECT_EQ(os_read(h, buf, 4), 2u);
+    os_close(h);
+
+    fault_arm(FAULT_ANY, 2, FAULT_FAIL_FROM_THEN_ON);
+    EXPECT_NE(os_get_attributes(win("s").c_str()), OS_INVALID_ATTRIBUTES);
+    EXPECT_FALSE(os_delete_file(win("s").c_str()));
+    EXPECT_FALSE(os_set_normal_attributes(win("s").c_str()));
+    EXPECT_EQ(os_open_read(win("s").c_str()), OS_INVALID_HANDLE);
+    fault_disarm();
+    EXPECT_TRUE(os_delete_file(win("s").c_str()));
+}
+
+TEST_F(PlatformPosix, FaultHookReachesMovesAndFlushes)
+{
+    ASSERT_TRUE(write_file(win("a"), "a"));
+    fault_arm(FAULT_MOVE, 1, FAULT_FAIL);
+    EXPECT_FALSE(os_move_replace(win("a").c_str(), win("b").c_str()));
+    EXPECT_TRUE(os_move_replace(win("a").c_str(), win("b").c_str()));
+    fault_arm(FAULT_FLUSH, 1, FAULT_FAIL);
+    OsHandle h = os_create_write(win("c").c_str());
+    EXPECT_FALSE(os_flush(h));
+    EXPECT_TRUE(os_flush(h));
+    os_close(h);
+}
+
+}  // namespace
