@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/little_endian.h"
+#include "update/cpu_features.h"
 
 void checksum_update_plain(ContentChecksum* state, const void* data, uint32_t length)
 {
@@ -30,9 +31,36 @@ void checksum_update_plain(ContentChecksum* state, const void* data, uint32_t le
     state->bytes[7] = byte_xor;
 }
 
+namespace {
+
+typedef void (*ChecksumFunction)(ContentChecksum*, const void*, uint32_t);
+
+struct ChecksumVariant {
+    ChecksumFunction update;
+    const char* name;
+};
+
+// Chosen once from the CPU's features: all variants give identical bytes, so
+// the choice only changes the speed.
+const ChecksumVariant& chosen_variant()
+{
+    static const ChecksumVariant variant =
+        cpu_has_avx2()   ? ChecksumVariant{checksum_update_avx2, "avx2"}
+        : cpu_has_sse2() ? ChecksumVariant{checksum_update_sse2, "sse2"}
+                         : ChecksumVariant{checksum_update_plain, "plain"};
+    return variant;
+}
+
+}  // namespace
+
 void checksum_update(ContentChecksum* state, const void* data, uint32_t length)
 {
-    checksum_update_plain(state, data, length);
+    chosen_variant().update(state, data, length);
+}
+
+const char* checksum_variant_name()
+{
+    return chosen_variant().name;
 }
 
 bool checksum_equal(const ContentChecksum& a, const ContentChecksum& b)

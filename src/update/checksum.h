@@ -17,6 +17,12 @@ const uint32_t CHECKSUM_MULTIPLIER = 233;
 void checksum_update(ContentChecksum* state, const void* data, uint32_t length);
 // The plain byte-by-byte definition; the reference every faster variant must equal.
 void checksum_update_plain(ContentChecksum* state, const void* data, uint32_t length);
+// The same result in 128-bit lanes; only where cpu_has_sse2() (update/cpu_features.h).
+void checksum_update_sse2(ContentChecksum* state, const void* data, uint32_t length);
+// The same result in 256-bit lanes; only where cpu_has_avx2().
+void checksum_update_avx2(ContentChecksum* state, const void* data, uint32_t length);
+// Name of the variant checksum_update uses on this CPU: "avx2", "sse2" or "plain".
+const char* checksum_variant_name();
 // Equality of all eight stored bytes (there is no ordering).
 bool checksum_equal(const ContentChecksum& a, const ContentChecksum& b);
 // 16 lowercase hex digits of the stored bytes, in stored order; out holds 17 bytes.

@@ -1,0 +1,61 @@
+#include "update/checksum_tables.h"
+
+#include "update/checksum.h"
+
+namespace {
+
+constexpr uint32_t power(uint32_t exponent)
+{
+    uint32_t p = 1;
+    for (uint32_t i = 0; i < exponent; ++i)
+        p *= CHECKSUM_MULTIPLIER;  // unsigned: wraps modulo 2^32
+    return p;
+}
+
+static_assert((power(CHECKSUM_BLOCK) & 0xFF) == 1,
+              "233's powers modulo 256 repeat every block, so block tables never shift");
+
+// The signed 16-bit lane value congruent to v modulo 2^16.
+constexpr int16_t lane(uint32_t v)
+{
+    v &= 0xFFFF;
+    return static_cast<int16_t>(v >= 0x8000 ? static_cast<int32_t>(v) - 0x10000 : static_cast<int32_t>(v));
+}
+
+constexpr void split(uint32_t p, int16_t* lo, int16_t* hi)
+{
+    *lo = lane(p);
+    // p - lo is a multiple of 65536; its upper half, as a lane, is hi.
+    *hi = lane((p - static_cast<uint32_t>(static_cast<int32_t>(*lo))) >> 16);
+}
+
+constexpr ChecksumTables make_tables()
+{
+    ChecksumTables t{};
+    const uint32_t inverse = power(CHECKSUM_BLOCK - 1);  // 233 * 233^31 = 1 (mod 256)
+    for (uint32_t k = 0; k < 16; ++k) {
+        t.pow_even[k] = lane(power(2 * k + 1) & 0xFF);
+        t.pow_odd[k] = lane(power(2 * k + 2) & 0xFF);
+        uint32_t inv = 1;
+        for (uint32_t i = 0; i < 2 * k + 1; ++i)
+            inv = (inv * inverse) & 0xFF;
+        t.inv_even[k] = lane(inv);
+        t.inv_odd[k] = lane((inv * inverse) & 0xFF);
+    }
+    uint32_t p = 1;  // 233^(CHUNK-1-t), walking t down from CHUNK-1
+    for (uint32_t t1 = CHECKSUM_CHUNK; t1-- > 0;) {
+        if (t1 % 2 == 0)
+            split(p, &t.mix_lo_even[t1 / 2], &t.mix_hi_even[t1 / 2]);
+        else
+            split(p, &t.mix_lo_odd[t1 / 2], &t.mix_hi_odd[t1 / 2]);
+        p *= CHECKSUM_MULTIPLIER;
+    }
+    for (uint32_t n = 0; n <= CHECKSUM_CHUNK_BLOCKS; ++n)
+        t.block_power[n] = power(CHECKSUM_BLOCK * n);
+    return t;
+}
+
+}  // namespace
+
+constexpr ChecksumTables checksum_tables_value = make_tables();
+const ChecksumTables checksum_tables = checksum_tables_value;
