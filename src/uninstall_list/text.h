@@ -1,5 +1,6 @@
 // Text helpers over NUL-terminated narrow strings that may hold Shift-JIS
-// (code page 932), UTF-8 or plain ASCII.
+// (code page 932), UTF-8 or plain ASCII. No routine reads past a terminator:
+// a multi-byte character cut short by it ends before it.
 #pragma once
 #include <cstdint>
 
@@ -14,20 +15,34 @@ extern const uint32_t ansi_code_page;      // 932
 extern const uint32_t default_code_page;   // 932
 extern const TextMode default_text_mode;   // TEXT_MODE_SJIS
 
+// SJIS when a byte 0x80-0xC1 or a broken sequence comes before the third
+// multi-byte sequence; UTF8 when one to three sequences are seen; ASCII else.
 TextMode detect_text_mode(const char* text);
-// Length 1..8 of the UTF-8 sequence at p (never past the terminator).
+// Sequence length that a first byte announces: 2..8 (only meaningful >= 0x80).
+uint32_t utf8_sequence_length(uint8_t first);
+// Length 1..8 of the UTF-8 sequence at p, fewer when the terminator cuts it;
+// value (if given) = the low 32 bits of the decoded bits. Nothing is validated.
 uint32_t decode_utf8_sequence(uint32_t* value, const char* p);
+// 1 for 0x81-0x9F, 0xE0-0xFC and 0xFF; 0 for every other byte.
 int is_sjis_lead_byte(const char* p);
+// 0 below 0x80 and for half-width katakana U+FF61-U+FF9F; 1 otherwise.
 int is_full_width(uint32_t value);
-// Length of the character at p in `mode` (0 for an unknown mode); never steps
-// over the terminator.
+// Length of the character at p in `mode` (AUTO = default_text_mode; 0 and
+// value 0 for an unknown mode); UTF-8 surrogate pairs are joined.
 uint32_t decode_char(uint32_t* value, int* full_width, const char* p, TextMode mode);
+// First character of `text` equal to `value` in `mode` (AUTO = detected from
+// `text`), the terminator for value 0, else null (always null for an unknown mode).
 const char* find_char(const char* text, uint32_t value, TextMode mode);
+// Lowers single-byte A-Z in place, stepping by the detected mode's characters.
 char* to_lower(char* text);
-// New arrays owned by the caller (delete[]), or null; with a destination the
-// text is converted into it and the result is null.
+// New arrays owned by the caller (delete[]), or null when the conversion gives
+// nothing; with a destination (sized by the caller) the text is converted into
+// it and the result is null. to_wide uses 65001 unless the text is Shift-JIS.
 uint16_t* to_wide(uint16_t* dst, const char* text);
+// Code page: SJIS -> ansi_code_page, UTF8 -> 65001, other -> get_default_code_page().
 char* to_narrow(char* dst, const uint16_t* text, TextMode mode);
+// -1, 0 or 1 by unsigned bytes; a text that ends first is smaller.
 int text_compare(const char* a, const char* b);
+// Copies src with its terminator; returns dst.
 char* text_copy(char* dst, const char* src);
 uint32_t get_default_code_page();

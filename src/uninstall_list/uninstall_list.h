@@ -1,27 +1,39 @@
 // uninst.lst maintenance: read it (UTF-8 or code page 932, CR/LF/CRLF), lower
 // ASCII letters, drop duplicates, add the payload paths not yet listed, put "$"
 // lines last, and rewrite it in code page 932 with LF endings and one NUL.
+// Entries of any length are kept whole.
 #pragma once
 #include <cstddef>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_set>
-#include <vector>
 
-// Ordered distinct entries; append-if-absent in constant time per candidate.
+// Ordered distinct entries with append-if-absent in constant time. `present`
+// views the strings of `entries`, which a deque never moves; so not copyable.
 struct UninstallEntryList {
-    std::vector<std::string> entries;
-    std::unordered_set<std::string> present;
+    std::deque<std::string> entries;
+    std::unordered_set<std::string_view> present;
+
+    UninstallEntryList() = default;
+    UninstallEntryList(const UninstallEntryList&) = delete;
+    UninstallEntryList& operator=(const UninstallEntryList&) = delete;
 };
 
-// Appends `entry` unless an equal entry (byte for byte) is already present.
-void append_if_absent(UninstallEntryList* list, const std::string& entry);
-// Splits `text` (NUL-terminated, `length` bytes before the NUL) into the main and
-// the dollar list, exactly as the format's line rules say, in linear time.
+// Appends `entry` unless an equal entry (byte for byte) is present; true when appended.
+bool append_if_absent(UninstallEntryList* list, std::string entry);
+// Splits `text` (`length` bytes, then a NUL) into the main and the dollar list:
+// lines end at the first CR or LF character of the mode detected from the
+// line's start, leading blanks are dropped, each line is lowered in the mode
+// detected for it alone. Linear in `length`.
 void parse_uninstall_list(UninstallEntryList* main_list, UninstallEntryList* dollar_list,
                           const char* text, size_t length);
-// Writes the lists in order, each entry followed by LF, then one NUL, to a
-// sibling file moved over `path`: the old file survives a failed write. True
-// when every byte was written and the file is in place.
+// The file's bytes: every entry of every list in order, each followed by LF,
+// then one NUL.
+std::string render_uninstall_list(const UninstallEntryList* const* lists, size_t list_count);
+// Writes the rendered lists to `path` + ".new" and moves that over `path`, so
+// the old file survives a failed write. True when every byte was written and
+// the file is in place; on failure the sibling is deleted.
 bool write_uninstall_list(const char* path, const UninstallEntryList* const* lists, size_t list_count);
 // The whole merge over dir\uninst.lst with the null-terminated `paths` array.
 // False when the file is missing, empty, unreadable, unconvertible or unwritable.

@@ -1,0 +1,131 @@
+#include "uninstall_list/uninstall_list.h"
+
+#include <cstring>
+#include <memory>
+
+#include "platform/file_handle.h"
+#include "platform/path_buffer.h"
+#include "uninstall_list/text.h"
+
+namespace {
+
+const size_t LIST_PATH_SIZE = 780;
+const char LIST_NAME[] = "uninst.lst";
+const char NEW_SUFFIX[] = ".new";
+
+// The file's text: its bytes up to the first NUL or to the end of what was
+// read. Empty unique_ptr when the file cannot be opened, is empty or gives
+// nothing back.
+std::unique_ptr<char[]> read_list_text(const char* path, size_t* length)
+{
+    FileHandle file;
+    if (!file.open_read(path))
+        return nullptr;
+    uint32_t size = file.size();
+    if (size == 0 || size == OS_INVALID_FILE_SIZE)
+        return nullptr;
+    std::unique_ptr<char[]> text(new char[static_cast<size_t>(size) + 1]);
+    // A short read is used as far as it got: only bytes that arrived are text.
+    uint32_t got = file.read(text.get(), size);
+    file.close();
+    if (got == 0 || got > size)
+        return nullptr;
+    text[got] = '\0';
+    *length = std::strlen(text.get());
+    return text;
+}
+
+// A UTF-8 list is taken into code page 932 before anything else; a conversion
+// that gives nothing fails rather than letting UTF-8 bytes through.
+std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* length)
+{
+    if (detect_text_mode(text.get()) != TEXT_MODE_UTF8)
+        return text;
+    std::unique_ptr<uint16_t[]> wide(to_wide(nullptr, text.get()));
+    if (!wide)
+        return nullptr;
+    std::unique_ptr<char[]> narrow(to_narrow(nullptr, wide.get(), TEXT_MODE_SJIS));
+    if (!narrow)
+        return nullptr;
+    *length = std::strlen(narrow.get());
+    return narrow;
+}
+
+}  // namespace
+
+bool append_if_absent(UninstallEntryList* list, std::string entry)
+{
+    if (list->present.count(std::string_view(entry)) != 0)
+        return false;
+    list->entries.push_back(std::move(entry));
+    list->present.insert(std::string_view(list->entries.back()));
+    return true;
+}
+
+std::string render_uninstall_list(const UninstallEntryList* const* lists, size_t list_count)
+{
+    size_t total = 1;
+    for (size_t i = 0; i < list_count; ++i) {
+        for (const std::string& entry : lists[i]->entries)
+            total += entry.size() + 1;
+    }
+    std::string out;
+    out.reserve(total);
+    for (size_t i = 0; i < list_count; ++i) {
+        for (const std::string& entry : lists[i]->entries) {
+            out += entry;
+            out += '\n';
+        }
+    }
+    out += '\0';
+    return out;
+}
+
+bool write_uninstall_list(const char* path, const UninstallEntryList* const* lists, size_t list_count)
+{
+    char sibling[LIST_PATH_SIZE];
+    if (!text_join(sibling, sizeof sibling, path, NEW_SUFFIX))
+        return false;
+    std::string bytes = render_uninstall_list(lists, list_count);
+    if (bytes.size() > 0xFFFFFFFFu)
+        return false;
+    FileHandle file;
+    if (!file.create_write(sibling))
+        return false;
+    uint32_t count = static_cast<uint32_t>(bytes.size());
+    bool written = file.write(bytes.data(), count) == count && file.flush();
+    file.close();
+    // MoveFileEx replaces the old list only once the new one is complete, and
+    // refuses a read-only list just as creating over it would.
+    if (written && os_move_replace(sibling, path))
+        return true;
+    os_delete_file(sibling);
+    return false;
+}
+
+bool merge_uninstall_list(const char* dir, const char* const* paths)
+{
+    char path[LIST_PATH_SIZE];
+    if (!path_join(path, sizeof path, dir, LIST_NAME))
+        return false;
+    size_t length = 0;
+    std::unique_ptr<char[]> text = read_list_text(path, &length);
+    if (!text)
+        return false;
+    text = convert_if_utf8(std::move(text), &length);
+    if (!text)
+        return false;
+    UninstallEntryList main_list;
+    UninstallEntryList dollar_list;
+    parse_uninstall_list(&main_list, &dollar_list, text.get(), length);
+    text.reset();
+    // Payload paths are lowered but neither trimmed nor split, and always go
+    // to the main list, even when they begin with "$".
+    for (const char* const* p = paths; p != nullptr && *p != nullptr; ++p) {
+        std::string entry(*p);
+        to_lower(&entry[0]);
+        append_if_absent(&main_list, std::move(entry));
+    }
+    const UninstallEntryList* lists[2] = {&main_list, &dollar_list};
+    return write_uninstall_list(path, lists, 2);
+}
