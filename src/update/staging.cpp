@@ -1,0 +1,109 @@
+// The staging loop: each payload entry is written beside its target as
+// "<target>.tmp"; nothing in the installation folder is replaced here.
+#include <cstring>
+
+#include "platform/path_buffer.h"
+#include "update/hash_list_format.h"
+#include "update/name_compare.h"
+#include "update/stop_flags.h"
+#include "update/transaction_steps.h"
+
+namespace {
+
+// "%sをインストール中" in code page 932.
+const char INSTALLING_SUFFIX[] = "\x82\xf0\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5b\x83\x8b\x92\x86";
+
+void copy_bounded(char* out, const char* field, size_t width)
+{
+    size_t n = field_length(field, width);
+    std::memcpy(out, field, n);
+    out[n] = '\0';
+}
+
+// The path entry j installs under: the first shipped record with its file
+// name, else the entry's own name; with the record comes its checksum.
+void resolve_entry(UpdateSession& s, uint32_t j)
+{
+    StagedEntry& e = s.entries[j];
+    char name[97];
+    entry_name(s.index, j, name);
+    const HashRecord* record = s.shipped.empty() ? nullptr : find_shipped(s.shipped, name);
+    e.has_expected = record != nullptr;
+    if (record) {
+        copy_bounded(e.path, record->path, sizeof record->path);
+        std::memcpy(e.expected, record->checksum, sizeof e.expected);
+    } else {
+        copy_bounded(e.path, name, sizeof name - 1);
+    }
+    s.names[j] = e.path;
+}
+
+// Status line and file bar for the new entry, then a pump. False on a stop.
+bool announce_entry(UpdateSession& s, uint32_t j)
+{
+    char status[OS_PATH_SIZE + sizeof INSTALLING_SUFFIX];
+    if (!text_join(status, sizeof status, s.entries[j].path, INSTALLING_SUFFIX))
+        status[0] = '\0';
+    s.progress->set_status(status);
+    s.progress->set_file_position(0);
+    return !pump_and_poll(s);
+}
+
+// Creates the temporary file, copies and checksums the entry into it, makes
+// it durable and verifies it. False when the loop must stop.
+bool write_staged(UpdateSession& s, uint32_t j)
+{
+    StagedEntry& e = s.entries[j];
+    e.staged = true;
+    // A read-only leftover of an interrupted run would refuse CREATE_ALWAYS.
+    os_set_normal_attributes(e.tmp);
+    FileHandle tmp;
+    if (!tmp.create_write(e.tmp)) {
+        s.result = UPDATE_E_FAILED;
+        return false;
+    }
+    ContentChecksum sum = {};
+    bool copied = copy_entry(s, j, tmp, &sum);
+    // Flushed before the commit renames it, so a power cut after a reported
+    // success cannot leave an empty or torn game file.
+    if (copied && !tmp.flush()) {
+        s.result = UPDATE_E_FAILED;
+        copied = false;
+    }
+    tmp.close();
+    if (stop_requested() || !copied)
+        return false;
+    return verify_entry(s, j, sum);
+}
+
+// One iteration of the loop. True to go on with the next entry.
+bool stage_entry(UpdateSession& s, uint32_t j)
+{
+    if (!seek_entry(s.payload, s.index, j))
+        return false;
+    resolve_entry(s, j);
+    if (!announce_entry(s, j))
+        return false;
+    StagedEntry& e = s.entries[j];
+    e.installed_index = find_installed(s.installed, e.path);
+    // The hash list travels in the payload but is rewritten, never copied.
+    if (names_equal(e.path, HASH_LIST_NAME_LOWER))
+        return true;
+    if (!prepare_target(s, j) || !write_staged(s, j))
+        return false;
+    s.progress->set_total_position(j + 1);
+    return !pump_and_poll(s);
+}
+
+}  // namespace
+
+void stage_all(UpdateSession& s)
+{
+    uint32_t j = 0;
+    while (j < s.index.count && !stop_requested()) {
+        if (!stage_entry(s, j))
+            break;
+        ++j;
+    }
+    s.reached = j;
+}

@@ -1,0 +1,76 @@
+#include "update/transaction.h"
+
+#include "update/stop_flags.h"
+#include "update/transaction_steps.h"
+
+bool stop_requested()
+{
+    return cancel_requested != 0 || window_closed != 0;
+}
+
+bool pump_and_poll(UpdateSession& s)
+{
+    if (s.progress->pump() == 1)
+        window_closed = 1;
+    return stop_requested();
+}
+
+namespace {
+
+// Opens the payload, loads the shipped list and sets the progress ranges.
+// False (result set) when the payload cannot be used.
+bool set_up(UpdateSession& s, const char* payload_path)
+{
+    UpdateResult opened = open_payload(s.payload, payload_path, &s.index);
+    if (opened != UPDATE_OK) {
+        s.result = opened;
+        return false;
+    }
+    s.shipped = load_shipped(s.payload, s.index);
+    s.names.assign(s.index.count + 1, nullptr);
+    s.progress->set_file_range(FILE_PROGRESS_MAX);
+    s.progress->set_file_position(0);
+    s.progress->set_total_range(s.index.count);
+    s.progress->set_total_position(0);
+    // A stop here is seen at the top of the staging loop.
+    pump_and_poll(s);
+    s.buffer.assign(COPY_CHUNK_SIZE, 0);
+    s.entries.assign(s.index.count, StagedEntry{});
+    return true;
+}
+
+// A confirmed cancel outranks a closed window; both outrank what went before.
+UpdateResult finish(UpdateSession& s)
+{
+    s.payload.close();
+    if (window_closed)
+        s.result = UPDATE_E_CLOSED;
+    if (cancel_requested)
+        s.result = UPDATE_E_CANCELLED;
+    s.installed_file.close();
+    return s.result;
+}
+
+}  // namespace
+
+UpdateResult run_update_from(const char* payload_path, const char* dir, ProgressView& progress)
+{
+    UpdateSession s;
+    s.dir = dir;
+    s.progress = &progress;
+    if (!load_installed(dir, s.installed_file, &s.installed_header, &s.installed))
+        return UPDATE_E_FAILED;
+    if (set_up(s, payload_path)) {
+        stage_all(s);
+        std::vector<uint8_t>().swap(s.buffer);
+        if (s.reached == s.index.count && !stop_requested())
+            commit_all(s);
+        clean_up(s);
+    }
+    return finish(s);
+}
+
+UpdateResult run_update(const char* dir, ProgressView& progress)
+{
+    return run_update_from(nullptr, dir, progress);
+}

@@ -1,0 +1,255 @@
+// The update transaction end to end over a real folder: every outcome it can
+// report, with the exact state of the installation folder afterwards.
+#include <filesystem>
+
+#include "platform/fault_injection.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+#include "support/install_fixture.h"
+
+namespace {
+
+const std::string OLD_SYSTEM = "old system";
+const std::string OLD_DATA = "old data";
+const std::string NEW_SYSTEM = "new system archive";
+const std::string NEW_DATA = "new data archive, a little longer";
+const std::string UNINST = "game.exe\n";
+
+typedef std::vector<std::string> Paths;
+
+class UpdateOutcome : public TransactionFixture {
+protected:
+    // An installation with two game files (one in a sub-folder) listed in
+    // KXQ.hvl, and an updater replacing both.
+    void SetUp() override
+    {
+        TransactionFixture::SetUp();
+        f.put("system.arc", OLD_SYSTEM);
+        f.put("Archive/data01.arc", OLD_DATA);
+        f.install({{"system.arc", checksum_of(OLD_SYSTEM)}, {"Archive\\data01.arc", checksum_of(OLD_DATA)}},
+                  UNINST);
+        files = {{"system.arc", "system.arc", NEW_SYSTEM}, {"data01.arc", "Archive\\data01.arc", NEW_DATA}};
+    }
+    void write_updater() { f.put_updater(shipped_entries(files)); }
+    std::string updated_list() const
+    {
+        return hash_list_file(2, {{"system.arc", checksum_of(NEW_SYSTEM)},
+                                  {"Archive\\data01.arc", checksum_of(NEW_DATA)}});
+    }
+    std::vector<FixtureFile> files;
+};
+
+TEST_F(UpdateOutcome, CommitsEveryFileAndRewritesBothLists)
+{
+    write_updater();
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_OK);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(changed_files(before, after), (Paths{"Archive/data01.arc", "KXQ.hvl", "system.arc", "uninst.lst"}));
+    EXPECT_EQ(after["system.arc"], NEW_SYSTEM);
+    EXPECT_EQ(after["Archive/data01.arc"], NEW_DATA);
+    EXPECT_EQ(after["KXQ.hvl"], updated_list());
+    EXPECT_EQ(after["uninst.lst"], std::string("game.exe\nkxq.hvl\nsystem.arc\narchive\\data01.arc\n") + '\0');
+}
+
+TEST_F(UpdateOutcome, MissingInstalledListFailsBeforeAnythingElse)
+{
+    write_updater();
+    std::filesystem::remove(f.game("KXQ.hvl"));
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_FAILED);
+    EXPECT_EQ(f.snapshot(), before);
+    EXPECT_TRUE(view.calls().empty());
+}
+
+TEST_F(UpdateOutcome, VersionOneInstalledListFails)
+{
+    write_updater();
+    f.put("KXQ.hvl", hash_list_file(1, {{"system.arc", checksum_of(OLD_SYSTEM)}}));
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_FAILED);
+    EXPECT_EQ(f.snapshot(), before);
+    EXPECT_TRUE(view.calls().empty());
+}
+
+TEST_F(UpdateOutcome, UnusablePayloadLeavesTheFolderUntouched)
+{
+    struct Case {
+        const char* what;
+        size_t keep;            // bytes of the updater file kept (0: no file at all)
+        UpdateResult expected;
+    };
+    const Case cases[] = {
+        {"no updater file", 0, UPDATE_E_DAMAGED},
+        {"shorter than the archive header offset", 0x28000, UPDATE_E_DAMAGED},
+        {"exactly the header offset, no header", 0x28400, UPDATE_E_DAMAGED},
+        {"index cut short", 0x28410 + 100, UPDATE_E_DAMAGED},
+    };
+    FolderSnapshot before = f.snapshot();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = updater_file(shipped_entries(files));
+        std::filesystem::remove(f.updater());
+        if (c.keep)
+            write_host_file(f.updater(), bytes.substr(0, c.keep));
+        EXPECT_EQ(run(), c.expected);
+        EXPECT_EQ(f.snapshot(), before);
+    }
+}
+
+TEST_F(UpdateOutcome, MoreThan256EntriesIsRefused)
+{
+    std::string bytes = updater_file(shipped_entries(files), 128, 257);
+    write_host_file(f.updater(), bytes);
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_TOO_MANY_ENTRIES);
+    EXPECT_EQ(f.snapshot(), before);
+}
+
+TEST_F(UpdateOutcome, EntryReadShortDeletesEveryTemporaryFile)
+{
+    std::string bytes = updater_file(shipped_entries(files));
+    write_host_file(f.updater(), bytes.substr(0, bytes.size() - 5));  // the last entry loses 5 bytes
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_DAMAGED);
+    EXPECT_EQ(f.snapshot(), before);
+}
+
+TEST_F(UpdateOutcome, EntryThatCannotBeReachedIsDamage)
+{
+    std::string bytes = updater_file(shipped_entries(files));
+    // Entry 2's offset field: 0x28410 + 2 * 128 + 96. Past 2 GiB the seek fails.
+    store_u32le(reinterpret_cast<uint8_t*>(&bytes[0x28410 + 2 * 128 + 96]), 0x90000000u);
+    write_host_file(f.updater(), bytes);
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_DAMAGED);
+    EXPECT_EQ(f.snapshot(), before);
+}
+
+TEST_F(UpdateOutcome, ChecksumMismatchDeletesEveryTemporaryFile)
+{
+    std::vector<FixtureEntry> entries = shipped_entries(files);
+    entries[2].data[3] ^= 1;  // data01.arc no longer matches its shipped record
+    f.put_updater(entries);
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_DAMAGED);
+    EXPECT_EQ(f.snapshot(), before);
+}
+
+TEST_F(UpdateOutcome, MissingSubFolderIsNeverCreated)
+{
+    files[1].path = "Missing\\data01.arc";
+    write_updater();
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_FAILED);
+    EXPECT_EQ(f.snapshot(), before);
+    EXPECT_FALSE(host_file_exists(f.game("Missing")));
+}
+
+TEST_F(UpdateOutcome, FaultWhileStagingFailsAndDeletesTemporaryFiles)
+{
+    struct Case {
+        FaultOperation op;
+        FaultEffect effect;
+        UpdateResult expected;
+    };
+    const Case cases[] = {
+        {FAULT_WRITE, FAULT_SHORT, UPDATE_E_FAILED},
+        {FAULT_WRITE, FAULT_FAIL, UPDATE_E_FAILED},
+        {FAULT_FLUSH, FAULT_FAIL, UPDATE_E_FAILED},
+        {FAULT_CREATE_WRITE, FAULT_FAIL, UPDATE_E_FAILED},
+    };
+    write_updater();
+    FolderSnapshot before = f.snapshot();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "operation " << c.op << " effect " << c.effect);
+        reset_stop_flags();
+        fault_reset();
+        // The second of its kind: the first staged file is through, the second fails.
+        fault_arm(c.op, 2, c.effect);
+        EXPECT_EQ(run(), c.expected);
+        EXPECT_TRUE(fault_fired());
+        fault_reset();
+        EXPECT_EQ(f.snapshot(), before);
+    }
+}
+
+TEST_F(UpdateOutcome, FailedMoveKeepsEarlierMovesAndTouchesNoList)
+{
+    // A folder where data01.arc belongs: its staged copy cannot replace it.
+    std::filesystem::remove(f.game("Archive/data01.arc"));
+    std::filesystem::create_directories(f.game("Archive/data01.arc"));
+    write_updater();
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_FAILED);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(changed_files(before, after), Paths{"system.arc"});
+    EXPECT_EQ(after["system.arc"], NEW_SYSTEM);
+    EXPECT_TRUE(std::filesystem::is_directory(f.game("Archive/data01.arc")));
+}
+
+TEST_F(UpdateOutcome, ReadOnlyHashListCommitsFilesButNoList)
+{
+    write_updater();
+    ASSERT_TRUE(os_set_readonly((f.dir() + "\\KXQ.hvl").c_str()));
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_FAILED);
+    EXPECT_EQ(changed_files(before, f.snapshot()), (Paths{"Archive/data01.arc", "system.arc"}));
+}
+
+TEST_F(UpdateOutcome, ShortInstalledListCommitsFilesAndKeepsItsBytes)
+{
+    write_updater();
+    f.put("KXQ.hvl", std::string("WQX_V2__\0\0", 10));  // 10 bytes: the header is cut short
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_FAILED);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(changed_files(before, after), (Paths{"Archive/data01.arc", "system.arc"}));
+    EXPECT_EQ(after["KXQ.hvl"].size(), 10u);
+}
+
+TEST_F(UpdateOutcome, MissingUninstallListStillCommitsAndRewritesTheHashList)
+{
+    write_updater();
+    std::filesystem::remove(f.game("uninst.lst"));
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_E_UNINST_LIST);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(changed_files(before, after), (Paths{"Archive/data01.arc", "KXQ.hvl", "system.arc"}));
+    EXPECT_EQ(after["KXQ.hvl"], updated_list());
+}
+
+TEST_F(UpdateOutcome, PayloadOfOnlyTheHashListUpdatesTheLists)
+{
+    files.clear();
+    write_updater();
+    std::filesystem::remove(f.game("system.arc"));  // its record is pruned
+    FolderSnapshot before = f.snapshot();
+    EXPECT_EQ(run(), UPDATE_OK);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(changed_files(before, after), (Paths{"KXQ.hvl", "uninst.lst"}));
+    EXPECT_EQ(after["KXQ.hvl"], hash_list_file(2, {{"Archive\\data01.arc", checksum_of(OLD_DATA)}}));
+    EXPECT_EQ(after["uninst.lst"], std::string("game.exe\nkxq.hvl\n") + '\0');
+}
+
+TEST_F(UpdateOutcome, EmptyEntryIsCommittedAsAnEmptyFile)
+{
+    files.push_back({"empty.arc", "empty.arc", ""});
+    write_updater();
+    EXPECT_EQ(run(), UPDATE_OK);
+    FolderSnapshot after = f.snapshot();
+    ASSERT_EQ(after.count("empty.arc"), 1u);
+    EXPECT_EQ(after["empty.arc"], "");
+    std::string list = after["KXQ.hvl"];
+    ASSERT_EQ(list.size(), 16u + 3 * 256);
+    EXPECT_EQ(list.substr(16 + 2 * 256 + 248, 8), std::string(8, '\0'));
+}
+
+TEST_F(UpdateOutcome, ThirtyTwoByteIndexFormWorksAlike)
+{
+    f.put_updater(shipped_entries(files), 32);
+    EXPECT_EQ(run(), UPDATE_OK);
+    EXPECT_EQ(f.snapshot()["KXQ.hvl"], updated_list());
+}
+
+}  // namespace
