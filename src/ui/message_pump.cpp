@@ -28,6 +28,7 @@ bool window_exception_pending() noexcept {
 }
 
 int pump_one_message() {
+    rethrow_pending();  // from a handler that ran outside the pump (a sent message)
     MSG msg;
     BOOL taken = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
     if (!taken)

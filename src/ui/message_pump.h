@@ -7,7 +7,8 @@
 // IsDialogMessageA when dialog_handle is set and the dialog takes it, else
 // TranslateMessage + DispatchMessageA. Non-zero if a message was taken, 0 if
 // the queue was empty. Throws the int 0 on WM_QUIT (removed, not re-posted),
-// and rethrows an exception stashed by a window procedure during processing.
+// and rethrows an exception stashed by a window procedure, whether it was
+// stashed during this processing or earlier (a message sent outside the pump).
 int pump_one_message();
 
 // Calls pump_one_message until the queue is empty: 0 then; 1 when WM_QUIT was
