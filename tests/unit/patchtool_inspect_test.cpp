@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/json_lite.h"
+#include "support/payload_bytes.h"
+#include "support/temp_dir.h"
+#include "support/tool_run.h"
+
+namespace {
+
+// "「ヴェルモラ」 Updater ver 1.02" in code page 932 and in UTF-8.
+const std::string CAPTION_932 = "\x81\x75\x83\x94\x83\x46\x83\x8B\x83\x82\x83\x89\x81\x76 Updater ver 1.02";
+const std::string CAPTION_UTF8 = "\xE3\x80\x8C\xE3\x83\xB4\xE3\x82\xA7\xE3\x83\xAB\xE3\x83\xA2\xE3\x83\xA9\xE3\x80\x8D"
+                                 " Updater ver 1.02";
+// "ソフト.arc": its first character's trail byte is "\".
+const std::string SOFT_932 = "\x83\x5C\x83\x74\x83\x67.arc";
+const std::string SOFT_UTF8 = "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88.arc";
+
+class InspectTest : public ::testing::Test {
+protected:
+    ToolRun inspect(const std::string& bytes, bool json = true)
+    {
+        const std::string path = dir.host("patch.exe");
+        write_host_file(path, bytes);
+        std::vector<std::string> args = {"inspect"};
+        if (json)
+            args.push_back("--json");
+        args.push_back(path);
+        return run_tool(built_program("tools/patchtool/patchtool"), args);
+    }
+    JsonValue inspect_json(const std::string& bytes, int expected_status)
+    {
+        last = inspect(bytes);
+        EXPECT_EQ(last.status, expected_status) << last.err;
+        return parse_json(last.out);
+    }
+    TempDir dir;
+    ToolRun last;
+};
+
+// A payload whose shipped list covers two entries correctly and one wrongly.
+PayloadSpec full_payload(uint32_t form, int version)
+{
+    const std::string data = "archive bytes";
+    const std::string soft = std::string(3000, '\x81');
+    std::vector<RecordSpec> records = {{"Archive\\data01300.arc", reference_checksum(data)},
+                                       {"Archive\\" + SOFT_932, reference_checksum(soft)},
+                                       {"bad.arc", std::string(8, '\x55')}};
+    PayloadSpec spec;
+    spec.caption = CAPTION_932;
+    spec.form = form;
+    spec.entries = {{"KXQ.hvl", hash_list_bytes(version, records)},
+                    {"DATA01300.ARC", data},
+                    {SOFT_932, soft},
+                    {"bad.arc", "not what the list says"},
+                    {"extra.arc", "x"}};
+    return spec;
+}
+
+TEST_F(InspectTest, ReportsCaptionIndexEntriesAndShippedList)
+{
+    const PayloadSpec spec = full_payload(128, 2);
+    const JsonValue r = inspect_json(payload_bytes(spec), 1);  // one mismatch
+    EXPECT_EQ(r["caption"].text, CAPTION_UTF8);
+    EXPECT_EQ(r["caption_hex"].text, hex_of(CAPTION_932));
+    EXPECT_EQ(r["form"].number, 128);
+    EXPECT_EQ(r["count"].number, 5);
+    EXPECT_EQ(r["data_base"].number, 0x28410 + 5 * 128);
+    const JsonValue& entries = r["entries"];
+    ASSERT_EQ(entries.items.size(), 5u);
+    const char* verified[] = {"unlisted", "ok", "ok", "mismatch", "unlisted"};
+    uint32_t offset = 0;
+    for (size_t i = 0; i < 5; ++i) {
+        const EntrySpec& e = spec.entries[i];
+        EXPECT_EQ(entries[i]["name_hex"].text, hex_of(e.name));
+        EXPECT_EQ(entries[i]["offset"].number, offset);
+        EXPECT_EQ(entries[i]["size"].number, static_cast<int64_t>(e.data.size()));
+        EXPECT_EQ(entries[i]["checksum"].text, hex_of(reference_checksum(e.data)));
+        EXPECT_EQ(entries[i]["verified"].text, verified[i]) << i;
+        offset += static_cast<uint32_t>(e.data.size());
+    }
+    EXPECT_EQ(entries[2]["name"].text, SOFT_UTF8);
+    const JsonValue& shipped = r["shipped"];
+    EXPECT_EQ(shipped["version"].number, 2);
+    ASSERT_EQ(shipped["records"].items.size(), 3u);
+    EXPECT_EQ(shipped["records"][1]["path"].text, "Archive\\" + SOFT_UTF8);
+    EXPECT_EQ(shipped["records"][1]["path_hex"].text, hex_of("Archive\\" + SOFT_932));
+    EXPECT_EQ(shipped["records"][2]["checksum"].text, "5555555555555555");
+    EXPECT_NE(last.err.find("bad.arc is mismatch"), std::string::npos) << last.err;
+}
+
+TEST_F(InspectTest, ShortFormWithVersionOneList)
+{
+    PayloadSpec spec = full_payload(32, 1);
+    spec.entries.erase(spec.entries.begin() + 3);  // drop the mismatching entry
+    const JsonValue r = inspect_json(payload_bytes(spec), 0);
+    EXPECT_EQ(r["form"].number, 32);
+    EXPECT_EQ(r["data_base"].number, 0x28410 + 4 * 32);
+    EXPECT_EQ(r["shipped"]["version"].number, 1);
+    EXPECT_EQ(r["shipped"]["records"][0]["path"].text, "Archive\\data01300.arc");
+    EXPECT_EQ(r["entries"][1]["verified"].text, "ok");
+    EXPECT_EQ(r["entries"][2]["verified"].text, "ok");
+}
+
+TEST_F(InspectTest, NoShippedListIsNull)
+{
+    PayloadSpec spec;
+    spec.entries = {{"a.arc", "a"}};
+    const JsonValue r = inspect_json(payload_bytes(spec), 0);
+    EXPECT_TRUE(r["shipped"]["version"].is_null());
+    EXPECT_TRUE(r["shipped"]["records"].items.empty());
+    EXPECT_EQ(r["entries"][0]["verified"].text, "unlisted");
+    EXPECT_EQ(r["caption"].text, "");
+}
+
+TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
+{
+    PayloadSpec spec;
+    spec.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 32},
+                    {"beyond.arc", "", true, 0, true, 1000},
+                    {"fine.arc", "", true, 0, true, 0}};
+    const JsonValue r = inspect_json(payload_bytes(spec), 1);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(r["entries"][i]["verified"].text, "unreadable") << i;
+        EXPECT_TRUE(r["entries"][i]["checksum"].is_null()) << i;
+    }
+    EXPECT_EQ(r["entries"][0]["offset"].number, 0xFFFFFFF0ll);
+    EXPECT_EQ(r["entries"][2]["checksum"].text, "0000000000000000");
+}
+
+TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
+{
+    PayloadSpec spec;
+    spec.fixed_count = true;
+    spec.count = 4;
+    spec.entries = {{"a.arc", ""}, {"b.arc", ""}};
+    const std::string bytes = payload_bytes(spec) + std::string(50, '\0');
+    const JsonValue r = inspect_json(bytes, 1);
+    EXPECT_EQ(r["count"].number, 4);
+    ASSERT_EQ(r["entries"].items.size(), 2u);
+    EXPECT_EQ(r["entries"][1]["name"].text, "b.arc");
+    EXPECT_NE(last.err.find("UPDATE_E_DAMAGED"), std::string::npos) << last.err;
+}
+
+TEST_F(InspectTest, TooManyEntriesStillListsTheFirst256)
+{
+    PayloadSpec spec;
+    spec.form = 32;
+    for (int i = 0; i < 257; ++i)
+        spec.entries.push_back({"f" + std::to_string(i), "z"});
+    const JsonValue r = inspect_json(payload_bytes(spec), 1);
+    EXPECT_EQ(r["count"].number, 257);
+    EXPECT_EQ(r["data_base"].number, 0x28410 + 257 * 32);
+    ASSERT_EQ(r["entries"].items.size(), 256u);
+    EXPECT_EQ(r["entries"][255]["name"].text, "f255");
+    EXPECT_NE(last.err.find("UPDATE_E_TOO_MANY_ENTRIES"), std::string::npos) << last.err;
+}
+
+TEST_F(InspectTest, NotAnUpdaterIsRefusedWithAMessage)
+{
+    for (const std::string& bytes : {std::string("MZ tiny"), std::string(0x28400, '\0')}) {
+        const ToolRun run = inspect(bytes);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("not an updater"), std::string::npos) << run.err;
+    }
+    const ToolRun missing = run_tool(built_program("tools/patchtool/patchtool"), {"inspect", dir.host("none.exe")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
+}
+
+TEST_F(InspectTest, TextFormShowsTheSameFacts)
+{
+    const ToolRun run = inspect(payload_bytes(full_payload(128, 2)), false);
+    EXPECT_EQ(run.status, 1);
+    for (const std::string& want : {CAPTION_UTF8, std::string("128-byte entries"), SOFT_UTF8,
+                                    std::string("mismatch"), std::string("version 2, 3 records")})
+        EXPECT_NE(run.out.find(want), std::string::npos) << want << "\n" << run.out;
+}
+
+TEST(PatchtoolCommandLine, UsageErrorsExitTwo)
+{
+    const std::string tool = built_program("tools/patchtool/patchtool");
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"no-such-command"}, {"inspect"}, {"inspect", "--bogus", "f"}, {"inspect", "a", "b"}, {"checksum"},
+        {"help", "no-such-command"}};
+    for (const std::vector<std::string>& args : wrong) {
+        const ToolRun run = run_tool(tool, args);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_FALSE(run.err.empty());
+    }
+    const ToolRun help = run_tool(tool, {"help", "inspect"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("inspect [--json] FILE"), std::string::npos);
+    EXPECT_EQ(run_tool(tool, {"checksum", "--help"}).status, 0);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "cli_text.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+
+bool to_wide(uint32_t code_page, const std::string& text, std::vector<uint16_t>* out)
+{
+    out->clear();
+    if (text.empty())
+        return true;
+    const int len = static_cast<int>(text.size());
+    const int need = os_to_wide(code_page, text.data(), len, nullptr, 0);
+    if (need <= 0)
+        return false;
+    out->resize(static_cast<size_t>(need));
+    return os_to_wide(code_page, text.data(), len, out->data(), need) == need;
+}
+
+bool to_narrow(uint32_t code_page, const std::vector<uint16_t>& wide, std::string* out)
+{
+    out->clear();
+    if (wide.empty())
+        return true;
+    const int len = static_cast<int>(wide.size());
+    const int need = os_to_narrow(code_page, wide.data(), len, nullptr, 0);
+    if (need <= 0)
+        return false;
+    out->resize(static_cast<size_t>(need));
+    return os_to_narrow(code_page, wide.data(), len, &(*out)[0], need) == need;
+}
+
+}  // namespace
+
+bool utf8_to_cp932(const std::string& utf8, std::string* out)
+{
+    std::vector<uint16_t> wide;
+    std::vector<uint16_t> back;
+    std::string utf8_again;
+    // Each step may substitute a default character or a best fit rather than
+    // fail; only a text that survives both round trips is the same text.
+    if (!to_wide(CODE_PAGE_UTF8, utf8, &wide) || !to_narrow(CODE_PAGE_UTF8, wide, &utf8_again) ||
+        utf8_again != utf8)
+        return false;
+    if (!to_narrow(CODE_PAGE_932, wide, out) || !to_wide(CODE_PAGE_932, *out, &back) || back != wide) {
+        out->clear();
+        return false;
+    }
+    return true;
+}
+
+std::string cp932_to_utf8(const std::string& bytes)
+{
+    std::vector<uint16_t> wide;
+    std::string out;
+    if (!to_wide(CODE_PAGE_932, bytes, &wide) || !to_narrow(CODE_PAGE_UTF8, wide, &out))
+        return std::string();
+    return out;
+}
+
+std::string json_string(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string hex_text(const void* bytes, size_t n)
+{
+    static const char digits[] = "0123456789abcdef";
+    const unsigned char* p = static_cast<const unsigned char*>(bytes);
+    std::string out;
+    out.reserve(2 * n);
+    for (size_t i = 0; i < n; ++i) {
+        out += digits[p[i] >> 4];
+        out += digits[p[i] & 15];
+    }
+    return out;
+}

@@ -1,0 +1,75 @@
+// patchtool checksum FILE...: the content checksum the updater would compute
+// while staging each file, as stored in a hash record.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli_text.h"
+#include "commands.h"
+
+namespace {
+
+// The updater stages files in 1 MiB pieces; the result does not depend on it.
+const uint32_t CHUNK = 0x100000;
+
+bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* problem)
+{
+    std::string path;
+    if (!utf8_to_cp932(utf8_path, &path)) {
+        *problem = "the name cannot be written in code page 932";
+        return false;
+    }
+    FileHandle file;
+    if (!file.open_read(path.c_str())) {
+        *problem = "cannot open it";
+        return false;
+    }
+    if (!checksum_next_bytes(file, file.size(), sum)) {
+        *problem = "cannot read it in full";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum)
+{
+    std::memset(sum->bytes, 0, sizeof sum->bytes);
+    std::vector<uint8_t> buffer(size < CHUNK ? size : CHUNK);
+    uint32_t left = size;
+    while (left > 0) {
+        const uint32_t want = left < CHUNK ? left : CHUNK;
+        if (file.read(buffer.data(), want) != want)
+            return false;
+        checksum_update(sum, buffer.data(), want);
+        left -= want;
+    }
+    return true;
+}
+
+int cmd_checksum(int argc, char** argv)
+{
+    int first = 1;
+    if (first < argc && std::strcmp(argv[first], "--") == 0)
+        ++first;
+    else if (first < argc && argv[first][0] == '-' && argv[first][1] != '\0')
+        return usage_error("checksum", (std::string("unknown option ") + argv[first]).c_str());
+    if (first >= argc)
+        return usage_error("checksum", "no FILE given");
+    int status = EXIT_OK;
+    for (int i = first; i < argc; ++i) {
+        ContentChecksum sum;
+        std::string problem;
+        if (!checksum_file(argv[i], &sum, &problem)) {
+            std::fprintf(stderr, "patchtool checksum: %s: %s\n", argv[i], problem.c_str());
+            status = EXIT_FAILED;
+            continue;
+        }
+        char hex[17];
+        checksum_to_hex(sum, hex);
+        std::printf("%s  %s\n", hex, argv[i]);
+    }
+    return status;
+}

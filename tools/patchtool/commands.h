@@ -1,0 +1,39 @@
+// patchtool's commands. Each takes its own arguments with argv[0] = the
+// command's name, all in UTF-8 (see cli_arguments), and returns the exit code:
+// 0 success, 1 a failure the command reports, 2 a usage error.
+#pragma once
+#include <cstdint>
+#include "platform/file_handle.h"
+#include "update/checksum.h"
+
+const int EXIT_OK = 0;
+const int EXIT_FAILED = 1;
+const int EXIT_USAGE = 2;
+
+typedef int (*CommandFunction)(int argc, char** argv);
+
+struct CommandInfo {
+    const char* name;
+    CommandFunction run;
+    const char* usage;    // arguments after the name, e.g. "[--json] FILE"
+    const char* summary;  // one sentence for the command list and `help COMMAND`
+};
+
+int cmd_checksum(int argc, char** argv);
+int cmd_inspect(int argc, char** argv);
+int cmd_build(int argc, char** argv);
+int cmd_apply(int argc, char** argv);
+int cmd_verify(int argc, char** argv);
+
+// The registered command of that name, or null.
+const CommandInfo* find_command(const char* name);
+// Prints "patchtool COMMAND: message" and the command's usage to stderr; returns EXIT_USAGE.
+int usage_error(const char* command, const char* message);
+// True when argv[i] is "--help" or "-h": the command then prints its help (print_command_help).
+bool is_help_option(const char* arg);
+// Prints the usage and summary of `command` to stdout; EXIT_OK (EXIT_USAGE if unknown).
+int print_command_help(const char* command);
+
+// Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;
+// false when fewer arrive.
+bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);

@@ -1,0 +1,103 @@
+// patchtool: the publisher's and support tool. Dispatches to one function per
+// command; a command is added by one line in COMMANDS.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli_text.h"
+#include "commands.h"
+
+namespace {
+
+const CommandInfo COMMANDS[] = {
+    {"checksum", cmd_checksum, "FILE...", "Print the content checksum of each file as 16 hex digits."},
+    {"inspect", cmd_inspect, "[--json] FILE", "Show an updater's caption, index, entries and shipped hash list."},
+};
+
+void print_overview(FILE* out)
+{
+    std::fprintf(out, "usage: patchtool COMMAND [ARGS...]\n       patchtool help COMMAND\n\ncommands:\n");
+    for (const CommandInfo& c : COMMANDS)
+        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(out, "\nFile names and texts are given in UTF-8; output is UTF-8.\n");
+}
+
+int run(std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(args.size());
+    if (argc < 2) {
+        print_overview(stderr);
+        return EXIT_USAGE;
+    }
+    const char* name = argv[1];
+    if (is_help_option(name) || std::strcmp(name, "help") == 0) {
+        if (argc > 2)
+            return print_command_help(argv[2]);
+        print_overview(stdout);
+        return EXIT_OK;
+    }
+    const CommandInfo* command = find_command(name);
+    if (!command) {
+        std::fprintf(stderr, "patchtool: unknown command '%s'\n\n", name);
+        print_overview(stderr);
+        return EXIT_USAGE;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        if (is_help_option(argv[i]))
+            return print_command_help(name);
+    }
+    return command->run(argc - 1, argv.data() + 1);
+}
+
+}  // namespace
+
+const CommandInfo* find_command(const char* name)
+{
+    for (const CommandInfo& c : COMMANDS) {
+        if (std::strcmp(c.name, name) == 0)
+            return &c;
+    }
+    return nullptr;
+}
+
+bool is_help_option(const char* arg)
+{
+    return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0;
+}
+
+int print_command_help(const char* name)
+{
+    const CommandInfo* command = find_command(name);
+    if (!command) {
+        std::fprintf(stderr, "patchtool: unknown command '%s'\n", name);
+        return EXIT_USAGE;
+    }
+    std::printf("usage: patchtool %s %s\n\n%s\n", command->name, command->usage, command->summary);
+    return EXIT_OK;
+}
+
+int usage_error(const char* name, const char* message)
+{
+    const CommandInfo* command = find_command(name);
+    std::fprintf(stderr, "patchtool %s: %s\n", name, message);
+    if (command)
+        std::fprintf(stderr, "usage: patchtool %s %s\n", command->name, command->usage);
+    return EXIT_USAGE;
+}
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args;
+    if (!cli_arguments(argc, argv, &args)) {
+        std::fprintf(stderr, "patchtool: cannot read the command line\n");
+        return EXIT_USAGE;
+    }
+    return run(args);
+}
