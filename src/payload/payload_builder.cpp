@@ -1,0 +1,192 @@
+#include "payload/payload_builder.h"
+
+#include <cstring>
+
+#include "payload/payload_builder_internal.h"
+#include "payload/payload_format.h"
+#include "platform/platform.h"
+#include "update/hash_list_format.h"
+#include "update/name_compare.h"
+#include "update/path_safety.h"
+
+namespace {
+
+// File positions at or above 2 GiB are unreachable for the reader.
+const uint64_t BUILDER_FILE_LIMIT = 0x7FFFFFFFu;
+const uint32_t COPY_BUFFER_SIZE = 0x100000;
+
+bool has_separator(const std::string& name)
+{
+    for (size_t i = 0; i < name.size(); ++i) {
+        uint8_t b = static_cast<uint8_t>(name[i]);
+        if (os_is_ansi_lead_byte(b) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+        if (b == '\\' || b == '/' || b == ':')
+            return true;
+    }
+    return false;
+}
+
+std::string check_one_file(const BuilderOptions& options, const BuilderFile& f)
+{
+    const uint32_t name_limit = options.form == 128 ? PAYLOAD_FORM_128.name_size : PAYLOAD_FORM_32.name_size;
+    const uint32_t path_limit = options.hash_list_version == 2 ? HASH_RECORD_V2_PATH : HASH_RECORD_V1_PATH;
+    if (f.name.empty() || f.name.size() >= name_limit || f.name.find('\0') != std::string::npos)
+        return "file name does not fit the index entry's " + std::to_string(name_limit - 1) +
+               " bytes: " + f.name;
+    if (has_separator(f.name))
+        return "file name is not a bare name: " + f.name;
+    if (f.path.size() >= path_limit || f.path.find('\0') != std::string::npos)
+        return "relative path does not fit the hash record's " + std::to_string(path_limit - 1) +
+               " bytes: " + f.path;
+    if (path_escapes_folder(f.path.c_str()))
+        return "relative path leaves the installation folder: " + f.path;
+    if (names_equal(f.name.c_str(), HASH_LIST_NAME))
+        return "a file may not be named like the shipped hash list: " + f.name;
+    return "";
+}
+
+std::string check_names_distinct(const std::vector<BuilderFile>& files)
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        for (size_t k = 0; k < i; ++k) {
+            if (names_equal(files[i].name.c_str(), files[k].name.c_str()))
+                return "two files with one name: " + files[k].path + " and " + files[i].path;
+        }
+    }
+    return "";
+}
+
+// Stub size, source sizes and the data base; a refusal when the stub passes
+// 0x28000 or the result would pass the 2 GiB the reader can reach.
+BuildStatus plan_layout(const BuilderOptions& options, const std::vector<BuilderFile>& files,
+                        BuilderLayout* layout, std::string* message)
+{
+    FileHandle stub;
+    if (!stub.open_read(options.stub.c_str())) {
+        *message = "cannot open the stub " + options.stub;
+        return BUILD_FAILED;
+    }
+    if (stub.size() > PAYLOAD_IMAGE_LIMIT) {
+        *message = "the stub is larger than 0x28000 bytes, where the caption block starts";
+        return BUILD_REFUSED;
+    }
+    const uint32_t count = static_cast<uint32_t>(files.size()) + 1;
+    const uint32_t record = options.hash_list_version == 2 ? HASH_RECORD_V2_SIZE : HASH_RECORD_V1_SIZE;
+    layout->data_base = PAYLOAD_INDEX_OFFSET + count * options.form;
+    layout->sizes.assign(1, HASH_HEADER_SIZE + (count - 1) * record);
+    layout->data_total = layout->sizes[0];
+    for (const BuilderFile& f : files) {
+        FileHandle in;
+        if (!in.open_read(f.source.c_str())) {
+            *message = "cannot open " + f.source;
+            return BUILD_FAILED;
+        }
+        uint32_t size = in.size();
+        layout->sizes.push_back(size);
+        layout->data_total += size;
+        if (size > BUILDER_FILE_LIMIT || layout->data_base + layout->data_total > BUILDER_FILE_LIMIT) {
+            *message = "the updater would pass 2 GiB, which its reader cannot reach";
+            return BUILD_REFUSED;
+        }
+    }
+    return BUILD_OK;
+}
+
+// Entry data: the hash list placeholder, then every file; then the hash list
+// itself, once the checksums are known.
+bool write_entries(FileHandle& out, const BuilderOptions& options, const std::vector<BuilderFile>& files,
+                   const BuilderLayout& layout, BuilderProgress progress, void* context, std::string* message)
+{
+    std::vector<uint8_t> buffer(COPY_BUFFER_SIZE);
+    std::vector<std::string> paths;
+    std::vector<std::array<uint8_t, 8>> sums(files.size());
+    if (!write_zeros(out, layout.sizes[0])) {
+        *message = "cannot write " + options.out;
+        return false;
+    }
+    uint64_t done = layout.sizes[0];
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!copy_source(out, files[i], layout.sizes[i + 1], buffer, sums[i].data(), message))
+            return false;
+        paths.push_back(files[i].path);
+        done += layout.sizes[i + 1];
+        if (progress)
+            progress(context, done, layout.data_total);
+    }
+    std::vector<uint8_t> list = make_hash_list_bytes(options.hash_list_version, paths, sums);
+    if (!out.seek(layout.data_base) ||
+        out.write(list.data(), static_cast<uint32_t>(list.size())) != list.size()) {
+        *message = "cannot write the shipped hash list to " + options.out;
+        return false;
+    }
+    return true;
+}
+
+bool write_all(FileHandle& out, const BuilderOptions& options, const std::vector<BuilderFile>& files,
+               const BuilderLayout& layout, BuilderProgress progress, void* context, std::string* message)
+{
+    if (!write_stub(out, options.stub, message))
+        return false;
+    if (!write_directory(out, options, files, layout)) {
+        *message = "cannot write " + options.out;
+        return false;
+    }
+    if (!write_entries(out, options, files, layout, progress, context, message))
+        return false;
+    if (!out.flush()) {
+        *message = "cannot flush " + options.out;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files)
+{
+    if (options.form != 128 && options.form != 32)
+        return "index form must be 128 or 32";
+    if (options.hash_list_version != 1 && options.hash_list_version != 2)
+        return "hash list version must be 1 or 2";
+    if (options.caption.size() >= PAYLOAD_CAPTION_SIZE || options.caption.find('\0') != std::string::npos)
+        return "caption does not fit the caption block's 1023 bytes";
+    if (files.size() + 1 > PAYLOAD_MAX_ENTRIES)
+        return "more than 256 entries (" + std::to_string(files.size()) +
+               " files plus the shipped hash list)";
+    for (const BuilderFile& f : files) {
+        std::string problem = check_one_file(options, f);
+        if (!problem.empty())
+            return problem;
+    }
+    return check_names_distinct(files);
+}
+
+BuildStatus build_updater(const BuilderOptions& options, const std::vector<BuilderFile>& files,
+                          BuilderProgress progress, void* context, std::string* message)
+{
+    *message = check_builder_input(options, files);
+    if (!message->empty())
+        return BUILD_REFUSED;
+    BuilderLayout layout;
+    BuildStatus planned = plan_layout(options, files, &layout, message);
+    if (planned != BUILD_OK)
+        return planned;
+    const std::string tmp = options.out + ".tmp";
+    FileHandle out;
+    if (!out.create_write(tmp.c_str())) {
+        *message = "cannot create " + tmp;
+        return BUILD_FAILED;
+    }
+    bool written = write_all(out, options, files, layout, progress, context, message);
+    out.close();
+    if (written && !os_move_replace(tmp.c_str(), options.out.c_str())) {
+        *message = "cannot move the new updater to " + options.out;
+        written = false;
+    }
+    if (!written)
+        os_delete_file(tmp.c_str());
+    return written ? BUILD_OK : BUILD_FAILED;
+}

@@ -1,0 +1,47 @@
+// Building an updater file: the stub image zero-filled up to 0x28000, the
+// caption block, the archive header and index, then the entries' bytes back
+// to back from offset 0. The first entry is the shipped hash list "KXQ.hvl",
+// one record per file (its relative path and content checksum). Portable: all
+// paths and texts are code page 932 and every file access goes through
+// FileHandle.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct BuilderFile {
+    std::string name;    // bare file name stored in the index
+    std::string path;    // relative path with "\" stored in the shipped list
+    std::string source;  // where its bytes are read from
+};
+
+struct BuilderOptions {
+    std::string stub;                 // the executable image
+    std::string caption;              // caption block text
+    uint32_t form = 128;              // index entry size: 128 or 32
+    uint32_t hash_list_version = 2;   // shipped list records: 2 (256 bytes) or 1 (64)
+    std::string out;                  // the updater file to write
+};
+
+// Reports long work: bytes of entry data written so far, of `total`.
+typedef void (*BuilderProgress)(void* context, uint64_t done, uint64_t total);
+
+// Refusals that need no file access: form, version, caption, entry count,
+// name and path lengths, bare names, two files with one name (compared as the
+// updater compares them). "" when the format can hold it, else the reason.
+std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files);
+enum BuildStatus {
+    BUILD_OK,
+    BUILD_REFUSED,   // the format cannot hold the input (check_builder_input, stub size, 2 GiB)
+    BUILD_FAILED     // a file could not be read or written
+};
+// Checks, then writes options.out through a sibling "<out>.tmp" renamed into
+// place. On a refusal or failure *message says why and no output file (and no
+// temporary file) is left behind. `progress` may be null.
+BuildStatus build_updater(const BuilderOptions& options, const std::vector<BuilderFile>& files,
+                          BuilderProgress progress, void* context, std::string* message);
+// The shipped hash list bytes for `paths` with `checksums` (8 bytes each), in
+// version 1 or 2. Paths must fit their field (check_builder_input).
+std::vector<uint8_t> make_hash_list_bytes(uint32_t version, const std::vector<std::string>& paths,
+                                          const std::vector<std::array<uint8_t, 8>>& checksums);

@@ -1,0 +1,64 @@
+// patchtool apply: runs the update transaction of an updater file on an
+// installation folder, with progress on the terminal instead of the dialog.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli_text.h"
+#include "commands.h"
+#include "terminal_progress.h"
+#include "update/transaction.h"
+
+namespace {
+
+struct ResultMeaning {
+    UpdateResult result;
+    const char* meaning;
+};
+
+// What each outcome means for the installation, in the tool's words.
+const ResultMeaning MEANINGS[] = {
+    {UPDATE_OK, "The update completed: every file is installed and both lists are updated."},
+    {UPDATE_E_DAMAGED, "The updater file is damaged or unreadable; nothing was installed."},
+    {UPDATE_E_TOO_MANY_ENTRIES, "The updater holds more than 256 files; nothing was installed."},
+    {UPDATE_E_RESERVED_3, "The updater file is damaged or unreadable; nothing was installed."},
+    {UPDATE_E_FAILED, "A file could not be written or moved into place, or the installation's KXQ.hvl "
+                      "is missing or unusable."},
+    {UPDATE_E_UNINST_LIST, "The files and KXQ.hvl were updated, but uninst.lst could not be updated."},
+    {UPDATE_E_CANCELLED, "The update was cancelled; nothing was installed."},
+    {UPDATE_E_CLOSED, "The update was stopped; nothing was installed."},
+};
+
+const char* meaning_of(UpdateResult result)
+{
+    for (const ResultMeaning& m : MEANINGS) {
+        if (m.result == result)
+            return m.meaning;
+    }
+    return "Unknown result.";
+}
+
+}  // namespace
+
+int cmd_apply(int argc, char** argv)
+{
+    int first = 1;
+    if (first < argc && std::strcmp(argv[first], "--") == 0)
+        ++first;
+    if (argc - first != 2)
+        return usage_error("apply", "give FILE and INSTALL_DIR");
+    std::string file, dir;
+    if (!utf8_to_cp932(argv[first], &file) || !utf8_to_cp932(argv[first + 1], &dir)) {
+        std::fprintf(stderr, "patchtool apply: a path cannot be written in code page 932\n");
+        return EXIT_USAGE;
+    }
+    UpdateResult result;
+    {
+        TerminalProgress progress(stderr);
+        terminal_catch_interrupt();
+        result = run_update_from(file.c_str(), dir.c_str(), progress);
+        terminal_release_interrupt();
+    }
+    std::printf("%s (0x%08X): %s\n", update_result_name(result), static_cast<unsigned>(result), meaning_of(result));
+    return result == UPDATE_OK ? EXIT_OK : static_cast<int>(result & 0xFF);
+}
