@@ -18,6 +18,10 @@ namespace {
 #define CHECKSUM_ALIGN_STACK
 #endif
 
+// The lane state must stay in registers through the block loop: a helper left
+// out of line would pass it through memory on every block.
+#define CHECKSUM_INLINE __attribute__((always_inline)) inline
+
 struct Lanes {
     __m256i carry;     // m_0 + prefix of weighted bytes, in every lane
     __m256i mix_sum;   // per-lane sums of m (low bytes meaningful)
@@ -26,13 +30,13 @@ struct Lanes {
     __m256i byte_xor;  // per-byte xors of the input
 };
 
-__m256i load_table(const int16_t* p)
+CHECKSUM_INLINE __m256i load_table(const int16_t* p)
 {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
 }
 
 // Inclusive prefix sum of the 16 lanes of q, plus, in every lane, the total.
-__m256i scan16(__m256i q, __m256i* total)
+CHECKSUM_INLINE __m256i scan16(__m256i q, __m256i* total)
 {
     q = _mm256_add_epi16(q, _mm256_slli_si256(q, 2));
     q = _mm256_add_epi16(q, _mm256_slli_si256(q, 4));
@@ -45,7 +49,7 @@ __m256i scan16(__m256i q, __m256i* total)
 
 // One 32-byte block: the low-byte chain and the byte fields; returns the
 // block's contribution to the chunk's mix (powers' low halves + high halves << 16).
-__m256i feed_block(Lanes* s, const uint8_t* in, const int16_t* lo_e, const int16_t* lo_o,
+CHECKSUM_INLINE __m256i feed_block(Lanes* s, const uint8_t* in, const int16_t* lo_e, const int16_t* lo_o,
                    const int16_t* hi_e, const int16_t* hi_o)
 {
     const ChecksumTables& t = checksum_tables;
@@ -70,7 +74,7 @@ __m256i feed_block(Lanes* s, const uint8_t* in, const int16_t* lo_e, const int16
     return _mm256_add_epi32(lo, _mm256_slli_epi32(hi, 16));
 }
 
-uint32_t sum_u32(__m256i v)
+CHECKSUM_INLINE uint32_t sum_u32(__m256i v)
 {
     __m128i h = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     h = _mm_add_epi32(h, _mm_shuffle_epi32(h, 0x4E));
@@ -79,7 +83,7 @@ uint32_t sum_u32(__m256i v)
 }
 
 // Feeds `blocks` (1 .. CHUNK_BLOCKS) blocks and returns the new mix.
-uint32_t feed_chunk(Lanes* s, uint32_t mix, const uint8_t* in, uint32_t blocks)
+CHECKSUM_INLINE uint32_t feed_chunk(Lanes* s, uint32_t mix, const uint8_t* in, uint32_t blocks)
 {
     const ChecksumTables& t = checksum_tables;
     const uint32_t first = (CHECKSUM_CHUNK_BLOCKS - blocks) * (CHECKSUM_BLOCK / 2);

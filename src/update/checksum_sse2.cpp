@@ -18,6 +18,10 @@ namespace {
 #define CHECKSUM_ALIGN_STACK
 #endif
 
+// The lane state must stay in registers through the block loop: a helper left
+// out of line would pass it through memory on every block.
+#define CHECKSUM_INLINE __attribute__((always_inline)) inline
+
 struct Lanes {
     __m128i carry;     // m_0 + prefix of weighted bytes, in every lane
     __m128i mix_sum;   // per-lane sums of m (low bytes meaningful)
@@ -26,14 +30,14 @@ struct Lanes {
     __m128i byte_xor;  // per-byte xors of the input
 };
 
-__m128i load_table(const int16_t* p)
+CHECKSUM_INLINE __m128i load_table(const int16_t* p)
 {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
 }
 
 // 16 bytes, lanes 8h .. 8h+7 of a block; returns the contribution to the
 // chunk's mix, starting at element e of the mix tables.
-__m128i feed_half(Lanes* s, const uint8_t* in, uint32_t h, uint32_t e)
+CHECKSUM_INLINE __m128i feed_half(Lanes* s, const uint8_t* in, uint32_t h, uint32_t e)
 {
     const ChecksumTables& t = checksum_tables;
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
@@ -59,7 +63,7 @@ __m128i feed_half(Lanes* s, const uint8_t* in, uint32_t h, uint32_t e)
     return _mm_add_epi32(lo, _mm_slli_epi32(hi, 16));
 }
 
-uint32_t sum_u32(__m128i v)
+CHECKSUM_INLINE uint32_t sum_u32(__m128i v)
 {
     v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4E));
     v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xB1));
@@ -67,7 +71,7 @@ uint32_t sum_u32(__m128i v)
 }
 
 // Feeds `blocks` (1 .. CHUNK_BLOCKS) blocks and returns the new mix.
-uint32_t feed_chunk(Lanes* s, uint32_t mix, const uint8_t* in, uint32_t blocks)
+CHECKSUM_INLINE uint32_t feed_chunk(Lanes* s, uint32_t mix, const uint8_t* in, uint32_t blocks)
 {
     const uint32_t first = (CHECKSUM_CHUNK_BLOCKS - blocks) * (CHECKSUM_BLOCK / 2);
     __m128i acc = _mm_setzero_si128();
