@@ -38,12 +38,17 @@ int cp_to_wide(uint32_t code_page, const char* src, int src_len, uint16_t* dst, 
     const uint8_t* in = reinterpret_cast<const uint8_t*>(src);
     uint16_t* out = dst_len ? dst : nullptr;
     int needed;
+    bool ends_in_pair = false;
     if (code_page == CODE_PAGE_932)
         needed = cp932_decode(in, src_len, out, dst_len);
     else if (code_page == CODE_PAGE_UTF8)
-        needed = utf8_decode(in, src_len, out, dst_len);
+        needed = utf8_decode(in, src_len, out, dst_len, &ends_in_pair);
     else
         return 0;
+    // Wine's one leniency: a destination that ends between the two halves of
+    // the last character counts as filled.
+    if (ends_in_pair && dst_len > 0 && needed == dst_len + 1)
+        return dst_len;
     return finish(needed, dst_len);
 }
 

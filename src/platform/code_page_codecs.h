@@ -7,5 +7,8 @@
 
 int cp932_decode(const uint8_t* src, int src_len, uint16_t* dst, int dst_len);
 int cp932_encode(const uint16_t* src, int src_len, uint8_t* dst, int dst_len);
-int utf8_decode(const uint8_t* src, int src_len, uint16_t* dst, int dst_len);
+// *ends_in_pair := the input ended with a supplementary character: Wine then
+// reports a destination one unit short as filled (the low surrogate dropped)
+// rather than too small.
+int utf8_decode(const uint8_t* src, int src_len, uint16_t* dst, int dst_len, bool* ends_in_pair);
 int utf8_encode(const uint16_t* src, int src_len, uint8_t* dst, int dst_len);

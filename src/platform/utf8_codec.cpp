@@ -1,12 +1,15 @@
-// UTF-8 <-> UTF-16 as Wine converts code page 65001 without flags: an
-// ill-formed sequence becomes one U+FFFD per maximal prefix of a well-formed
-// sequence (overlong forms, surrogates and values above U+10FFFF are
-// ill-formed), and a lone surrogate in UTF-16 becomes U+FFFD.
+// UTF-8 <-> UTF-16 as Wine converts code page 65001 without flags. Each
+// ill-formed piece becomes one U+FFFD: a byte that starts no sequence; the
+// bytes of a sequence up to its first wrong continuation byte, where the
+// bytes already taken may include one that shows the sequence overlong or a
+// surrogate; a sequence that would run past the end of the input, which
+// takes all that is left. A lone surrogate in UTF-16 becomes U+FFFD.
 #include "platform/code_page_codecs.h"
 
 namespace {
 
 const uint16_t REPLACEMENT = 0xFFFD;
+const uint32_t ILL_FORMED = 0xFFFFFFFFu;
 
 // Number of continuation bytes after a first byte of 0x80 or above; 0 for the
 // bytes that cannot start a sequence.
@@ -21,48 +24,47 @@ uint32_t continuation_count(uint8_t b)
     return 0;
 }
 
-// The allowed range of the first continuation byte, which is what excludes
-// overlong forms, surrogates and values above U+10FFFF.
-void second_byte_range(uint8_t first, uint8_t* lo, uint8_t* hi)
+// Adds the continuation byte at src[*pos] to *value; false when it is none.
+bool take_continuation(const uint8_t* src, int* pos, uint32_t* value)
 {
-    *lo = 0x80;
-    *hi = 0xBF;
-    if (first == 0xE0)
-        *lo = 0xA0;
-    else if (first == 0xED)
-        *hi = 0x9F;
-    else if (first == 0xF0)
-        *lo = 0x90;
-    else if (first == 0xF4)
-        *hi = 0x8F;
+    const uint32_t bits = src[*pos] ^ 0x80u;
+    if (bits >= 0x40)
+        return false;
+    *value = *value << 6 | bits;
+    ++*pos;
+    return true;
 }
 
 // Decodes the sequence at src[i]; *used := bytes consumed (at least 1).
-// Returns the code point, or 0xFFFFFFFF for an ill-formed prefix.
+// Returns the code point, or ILL_FORMED. The checks after each continuation
+// byte look at the bits gathered so far: fewer than a sequence of that length
+// needs is an overlong form, 0x110 or more after the first of three a value
+// above U+10FFFF, 0x360-0x37F after two bytes a surrogate.
 uint32_t decode_one(const uint8_t* src, int i, int src_len, int* used)
 {
+    static const uint8_t first_mask[4] = {0x7F, 0x1F, 0x0F, 0x07};
     const uint8_t first = src[i];
     *used = 1;
     if (first < 0x80)
         return first;
     const uint32_t more = continuation_count(first);
     if (more == 0)
-        return 0xFFFFFFFFu;
-    uint32_t value = first & (0x3Fu >> more);
-    uint8_t lo, hi;
-    second_byte_range(first, &lo, &hi);
-    for (uint32_t k = 1; k <= more; ++k) {
-        if (i + static_cast<int>(k) >= src_len)
-            return 0xFFFFFFFFu;
-        const uint8_t b = src[i + k];
-        if (b < lo || b > hi)
-            return 0xFFFFFFFFu;
-        value = value << 6 | (b & 0x3Fu);
-        *used = static_cast<int>(k) + 1;
-        lo = 0x80;
-        hi = 0xBF;
+        return ILL_FORMED;
+    if (static_cast<int64_t>(i) + 1 + more > src_len) {
+        *used = src_len - i;
+        return ILL_FORMED;
     }
-    return value;
+    uint32_t value = first & first_mask[more];
+    int pos = i + 1;
+    bool ok = true;
+    if (more == 3)
+        ok = take_continuation(src, &pos, &value) && value >= 0x10 && value < 0x110;
+    if (ok && more >= 2)
+        ok = take_continuation(src, &pos, &value) && value >= 0x20 && !(value >= 0x360 && value < 0x380);
+    if (ok)
+        ok = take_continuation(src, &pos, &value) && value >= 0x80;
+    *used = pos - i;
+    return ok ? value : ILL_FORMED;
 }
 
 void put_unit(uint16_t* dst, int dst_len, int* count, uint16_t unit)
@@ -81,14 +83,16 @@ void put_byte(uint8_t* dst, int dst_len, int* count, uint32_t byte)
 
 }  // namespace
 
-int utf8_decode(const uint8_t* src, int src_len, uint16_t* dst, int dst_len)
+int utf8_decode(const uint8_t* src, int src_len, uint16_t* dst, int dst_len, bool* ends_in_pair)
 {
     int count = 0;
+    *ends_in_pair = false;
     for (int i = 0; i < src_len;) {
         int used = 1;
         const uint32_t value = decode_one(src, i, src_len, &used);
         i += used;
-        if (value == 0xFFFFFFFFu) {
+        *ends_in_pair = value != ILL_FORMED && value >= 0x10000;
+        if (value == ILL_FORMED) {
             put_unit(dst, dst_len, &count, REPLACEMENT);
         } else if (value >= 0x10000) {
             put_unit(dst, dst_len, &count, static_cast<uint16_t>(0xD800 + ((value - 0x10000) >> 10)));

@@ -1,0 +1,146 @@
+// The platform interface with exactly the Win32 calls and flags the updater is
+// defined with. Nothing here adds behaviour of its own, except that a module
+// path that does not fit is reported as a failure instead of a truncated path.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+namespace {
+
+HANDLE to_handle(OsHandle h)
+{
+    return reinterpret_cast<HANDLE>(h);
+}
+
+OsHandle from_handle(HANDLE h)
+{
+    return reinterpret_cast<OsHandle>(h);
+}
+
+}  // namespace
+
+static_assert(sizeof(OsHandle) == sizeof(HANDLE), "OsHandle carries a HANDLE");
+
+OsHandle os_open_read(const char* path)
+{
+    return from_handle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+OsHandle os_create_write(const char* path)
+{
+    return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+uint32_t os_read(OsHandle h, void* dst, uint32_t n)
+{
+    DWORD got = 0;
+    return ReadFile(to_handle(h), dst, n, &got, nullptr) ? got : 0;
+}
+
+uint32_t os_write(OsHandle h, const void* src, uint32_t n)
+{
+    DWORD put = 0;
+    return WriteFile(to_handle(h), src, n, &put, nullptr) ? put : 0;
+}
+
+uint32_t os_seek(OsHandle h, uint32_t pos)
+{
+    return SetFilePointer(to_handle(h), static_cast<LONG>(pos), nullptr, FILE_BEGIN);
+}
+
+uint32_t os_size(OsHandle h)
+{
+    return GetFileSize(to_handle(h), nullptr);
+}
+
+bool os_flush(OsHandle h)
+{
+    return FlushFileBuffers(to_handle(h)) != 0;
+}
+
+void os_close(OsHandle h)
+{
+    CloseHandle(to_handle(h));
+}
+
+bool os_set_normal_attributes(const char* path)
+{
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+bool os_set_readonly(const char* path)
+{
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool os_move_replace(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool os_delete_file(const char* path)
+{
+    return DeleteFileA(path) != 0;
+}
+
+uint32_t os_get_attributes(const char* path)
+{
+    return GetFileAttributesA(path);
+}
+
+uint32_t os_own_path(char* buf, uint32_t size)
+{
+    DWORD n = GetModuleFileNameA(nullptr, buf, size);
+    // A full buffer means the path was cut short: a different file's name.
+    if (n == 0 || n >= size) {
+        if (size)
+            buf[0] = '\0';
+        return 0;
+    }
+    return n;
+}
+
+int os_to_wide(uint32_t code_page, const char* src, int src_len, uint16_t* dst, int dst_len)
+{
+    return MultiByteToWideChar(code_page, 0, src, src_len, reinterpret_cast<WCHAR*>(dst), dst_len);
+}
+
+int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst, int dst_len)
+{
+    return WideCharToMultiByte(code_page, 0, reinterpret_cast<const WCHAR*>(src), src_len, dst, dst_len,
+                               nullptr, nullptr);
+}
+
+void os_ansi_lower(char* text)
+{
+    unsigned char* p = reinterpret_cast<unsigned char*>(text);
+    while (*p) {
+        if (!IsDBCSLeadByteEx(CP_ACP, *p)) {
+            if (*p >= 'A' && *p <= 'Z')
+                *p = static_cast<unsigned char>(*p + ('a' - 'A'));
+            ++p;
+            continue;
+        }
+        if (p[1] == 0)
+            return;  // a lead byte without its trail byte stays as it is
+        // The double-byte character as one unit, so a trail byte that happens
+        // to be a capital letter is never folded on its own.
+        WCHAR unit = 0;
+        WCHAR lower = 0;
+        char back[2];
+        if (MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<char*>(p), 2, &unit, 1) == 1 &&
+            LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_LOWERCASE, &unit, 1, &lower, 1) == 1 && lower != unit &&
+            WideCharToMultiByte(CP_ACP, 0, &lower, 1, back, 2, nullptr, nullptr) == 2) {
+            p[0] = static_cast<unsigned char>(back[0]);
+            p[1] = static_cast<unsigned char>(back[1]);
+        }
+        p += 2;
+    }
+}
+
+bool os_is_ansi_lead_byte(uint8_t b)
+{
+    return IsDBCSLeadByteEx(CODE_PAGE_932, b) != 0;
+}
