@@ -1,0 +1,190 @@
+// patchtool as a publisher and a support engineer use it: build an updater
+// from a folder, inspect it, apply it to an installation and verify the
+// result, and the exit codes of the ways this fails.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/little_endian.h"
+#include "support/install_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int code;
+    std::string output;
+};
+
+Outcome patchtool(const std::string& arguments)
+{
+    const char* bin = std::getenv("UPDATER_BINARY_DIR");
+    std::string command = std::string(bin ? bin : ".") + "/tools/patchtool/patchtool " + arguments + " 2>&1";
+    Outcome out{-1, ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.output.append(buffer, n);
+    int status = pclose(pipe);
+    out.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+std::string quoted(const std::string& path)
+{
+    return "'" + path + "'";
+}
+
+// A file of `mib` MiB written in 1 MiB blocks that differ from each other.
+void write_big_file(const std::string& path, uint32_t mib)
+{
+    std::string block(0x100000, '\0');
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 31 + (i >> 11));
+    std::ofstream out(path, std::ios::binary);
+    for (uint32_t k = 0; k < mib; ++k) {
+        block[k % block.size()] ^= static_cast<char>(k + 1);
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+}
+
+bool same_file_bytes(const std::string& a, const std::string& b)
+{
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    std::string bx(0x100000, '\0'), by(0x100000, '\0');
+    while (x && y) {
+        x.read(&bx[0], static_cast<std::streamsize>(bx.size()));
+        y.read(&by[0], static_cast<std::streamsize>(by.size()));
+        if (x.gcount() != y.gcount() || bx.compare(0, x.gcount(), by, 0, y.gcount()) != 0)
+            return false;
+    }
+    return x.eof() && y.eof();
+}
+
+class PatchtoolRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        write_host_file(temp.host("stub.exe"), std::string(4096, 'M'));
+        fs::create_directories(temp.host("src/Archive/\xe9\x9f\xb3\xe5\xa3\xb0"));  // 音声
+        fs::create_directories(temp.host("game/Archive/\xe9\x9f\xb3\xe5\xa3\xb0"));
+        write_host_file(temp.host("src/system.arc"), "new system");
+        write_host_file(temp.host("src/Archive/\xe3\x83\x87\xe3\x83\xbc\xe3\x82\xbf.arc"), "new data");  // データ
+        write_host_file(temp.host("src/Archive/\xe9\x9f\xb3\xe5\xa3\xb0/voice.arc"), "");
+        write_host_file(temp.host("game/system.arc"), "old");
+        write_host_file(temp.host("game/KXQ.hvl"), hash_list_file(2, {{"system.arc", checksum_of("old")}}));
+        write_host_file(temp.host("game/uninst.lst"), "game.exe\n");
+    }
+    Outcome build(const std::string& extra = "")
+    {
+        return patchtool("build --stub " + quoted(temp.host("stub.exe")) + " --caption '\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 Updater' " +
+                         extra + " --out " + quoted(updater()) + " " + quoted(temp.host("src")));
+    }
+    Outcome apply() { return patchtool("apply " + quoted(updater()) + " " + quoted(temp.host("game"))); }
+    std::string updater() const { return temp.host("setup.exe"); }
+    TempDir temp;
+};
+
+TEST_F(PatchtoolRoundTrip, BuildInspectApplyVerifyWithSubFoldersAndJapaneseNames)
+{
+    write_big_file(temp.host("src/Archive/big.arc"), 150);
+    write_big_file(temp.host("src/Archive/\xe9\x9f\xb3\xe5\xa3\xb0/bgm.arc"), 50);
+    Outcome built = build();
+    ASSERT_EQ(built.code, 0) << built.output;
+
+    Outcome inspected = patchtool("inspect --json " + quoted(updater()));
+    ASSERT_EQ(inspected.code, 0) << inspected.output;
+    EXPECT_NE(inspected.output.find("\"count\": 6"), std::string::npos) << inspected.output;
+    EXPECT_NE(inspected.output.find("Archive\\\\\xe9\x9f\xb3\xe5\xa3\xb0\\\\bgm.arc"), std::string::npos);
+    EXPECT_EQ(inspected.output.find("\"mismatch\""), std::string::npos);
+
+    Outcome applied = apply();
+    ASSERT_EQ(applied.code, 0) << applied.output;
+    EXPECT_NE(applied.output.find("UPDATE_OK"), std::string::npos);
+    for (const char* file : {"system.arc", "Archive/big.arc", "Archive/\xe9\x9f\xb3\xe5\xa3\xb0/bgm.arc",
+                             "Archive/\xe3\x83\x87\xe3\x83\xbc\xe3\x82\xbf.arc",
+                             "Archive/\xe9\x9f\xb3\xe5\xa3\xb0/voice.arc"})
+        EXPECT_TRUE(same_file_bytes(temp.host(std::string("src/") + file), temp.host(std::string("game/") + file)))
+            << file;
+    Outcome verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_EQ(verified.code, 0) << verified.output;
+    EXPECT_NE(verified.output.find("5 of 5 records match"), std::string::npos) << verified.output;
+
+    // A changed byte on disk is one problem line naming the file.
+    write_host_file(temp.host("game/system.arc"), "new systeM");
+    verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.output.find("system.arc: checksum mismatch"), std::string::npos) << verified.output;
+    fs::remove(temp.host("game/Archive/big.arc"));
+    verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_NE(verified.output.find("Archive\\big.arc: missing"), std::string::npos) << verified.output;
+}
+
+TEST_F(PatchtoolRoundTrip, ApplyExitsWithTheLowByteOfEachFailure)
+{
+    ASSERT_EQ(build("--index-form 32 --hash-list v1").code, 0);
+    const std::string good = read_host_file(updater());
+    struct Case {
+        const char* what;
+        void (*spoil)(const TempDir&, std::string* updater);
+        int code;
+    };
+    const Case cases[] = {
+        {"installed hash list missing", [](const TempDir& t, std::string*) { fs::remove(t.host("game/KXQ.hvl")); }, 4},
+        {"damaged entry", [](const TempDir&, std::string* u) { (*u)[u->size() - 1] ^= 1; }, 1},
+        {"too many entries",
+         [](const TempDir&, std::string* u) { store_u32le(reinterpret_cast<uint8_t*>(&(*u)[0x28400 + 12]), 257); }, 2},
+        {"sub-folder missing", [](const TempDir& t, std::string*) { fs::remove_all(t.host("game/Archive")); }, 4},
+        {"uninstall list missing", [](const TempDir& t, std::string*) { fs::remove(t.host("game/uninst.lst")); }, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(temp.host("game"));
+        SetUp();
+        std::string bytes = good;
+        c.spoil(temp, &bytes);
+        write_host_file(updater(), bytes);
+        Outcome applied = apply();
+        EXPECT_EQ(applied.code, c.code) << applied.output;
+    }
+}
+
+TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
+{
+    struct Case {
+        const char* what;
+        void (*spoil)(const TempDir&);
+        std::string extra;
+    };
+    const Case cases[] = {
+        {"two files with one name",
+         [](const TempDir& t) { write_host_file(t.host("src/Archive/SYSTEM.ARC"), "x"); }, ""},
+        {"a name code page 932 cannot hold",
+         [](const TempDir& t) { write_host_file(t.host("src/\xf0\x9f\x98\x80.arc"), "x"); }, ""},
+        {"a stub past 0x28000",
+         [](const TempDir& t) { write_host_file(t.host("stub.exe"), std::string(0x28001, 'M')); }, ""},
+        {"a caption code page 932 cannot hold", [](const TempDir&) {}, "--caption '\xf0\x9f\x98\x80'"},
+        {"a name too long for the 32-byte entry",
+         [](const TempDir& t) { write_host_file(t.host("src/sixteen_chars.arc"), "x"); }, "--index-form 32"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(temp.path());
+        fs::create_directories(temp.path());
+        SetUp();
+        c.spoil(temp);
+        Outcome built = build(c.extra);
+        EXPECT_EQ(built.code, 2) << built.output;
+        EXPECT_FALSE(host_file_exists(updater()));
+        EXPECT_FALSE(host_file_exists(updater() + ".tmp"));
+    }
+}
+
+}  // namespace
