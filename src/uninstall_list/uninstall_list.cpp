@@ -53,34 +53,6 @@ std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* le
 
 }  // namespace
 
-bool append_if_absent(UninstallEntryList* list, std::string entry)
-{
-    if (list->present.count(std::string_view(entry)) != 0)
-        return false;
-    list->entries.push_back(std::move(entry));
-    list->present.insert(std::string_view(list->entries.back()));
-    return true;
-}
-
-std::string render_uninstall_list(const UninstallEntryList* const* lists, size_t list_count)
-{
-    size_t total = 1;
-    for (size_t i = 0; i < list_count; ++i) {
-        for (const std::string& entry : lists[i]->entries)
-            total += entry.size() + 1;
-    }
-    std::string out;
-    out.reserve(total);
-    for (size_t i = 0; i < list_count; ++i) {
-        for (const std::string& entry : lists[i]->entries) {
-            out += entry;
-            out += '\n';
-        }
-    }
-    out += '\0';
-    return out;
-}
-
 bool write_uninstall_list(const char* path, const UninstallEntryList* const* lists, size_t list_count)
 {
     char sibling[LIST_PATH_SIZE];
@@ -119,12 +91,13 @@ bool merge_uninstall_list(const char* dir, const char* const* paths)
     UninstallEntryList dollar_list;
     parse_uninstall_list(&main_list, &dollar_list, text.get(), length);
     text.reset();
+    std::string entry;
     // Payload paths are lowered but neither trimmed nor split, and always go
     // to the main list, even when they begin with "$".
     for (const char* const* p = paths; p != nullptr && *p != nullptr; ++p) {
-        std::string entry(*p);
+        entry.assign(*p);
         to_lower(&entry[0]);
-        append_if_absent(&main_list, std::move(entry));
+        append_if_absent(&main_list, entry);
     }
     const UninstallEntryList* lists[2] = {&main_list, &dollar_list};
     return write_uninstall_list(path, lists, 2);

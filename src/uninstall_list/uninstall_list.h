@@ -4,24 +4,27 @@
 // Entries of any length are kept whole.
 #pragma once
 #include <cstddef>
-#include <deque>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
-// Ordered distinct entries with append-if-absent in constant time. `present`
-// views the strings of `entries`, which a deque never moves; so not copyable.
+// Ordered distinct entries with append-if-absent in constant time. The bytes
+// of the entries live in blocks that never move, so `entries` stays valid as
+// the list grows; the open-addressing table holds entry index + 1 (0 = free).
 struct UninstallEntryList {
-    std::deque<std::string> entries;
-    std::unordered_set<std::string_view> present;
+    std::vector<std::string_view> entries;  // in order of first appearance
 
-    UninstallEntryList() = default;
-    UninstallEntryList(const UninstallEntryList&) = delete;
-    UninstallEntryList& operator=(const UninstallEntryList&) = delete;
+    std::vector<std::unique_ptr<char[]>> blocks;
+    size_t block_used = 0;
+    size_t block_size = 0;
+    std::vector<size_t> hashes;    // hash of each entry, for growing the table
+    std::vector<uint32_t> slots;   // size a power of two, at most half full
 };
 
 // Appends `entry` unless an equal entry (byte for byte) is present; true when appended.
-bool append_if_absent(UninstallEntryList* list, std::string entry);
+bool append_if_absent(UninstallEntryList* list, std::string_view entry);
 // Splits `text` (`length` bytes, then a NUL) into the main and the dollar list:
 // lines end at the first CR or LF character of the mode detected from the
 // line's start, leading blanks are dropped, each line is lowered in the mode

@@ -6,6 +6,7 @@
 // parse stays linear in the text's length.
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "uninstall_list/text.h"
@@ -82,13 +83,13 @@ size_t find_line_end(const char* text, size_t start, size_t length, TextMode mod
     return length;
 }
 
+// `scratch` keeps its capacity from line to line: no allocation per line.
 void add_line(UninstallEntryList* main_list, UninstallEntryList* dollar_list,
-              const char* line, size_t length)
+              const char* line, size_t length, std::string* scratch)
 {
-    std::string entry(line, length);
-    to_lower(&entry[0]);
-    UninstallEntryList* list = entry[0] == '$' ? dollar_list : main_list;
-    append_if_absent(list, std::move(entry));
+    scratch->assign(line, length);
+    to_lower(&(*scratch)[0]);
+    append_if_absent((*scratch)[0] == '$' ? dollar_list : main_list, *scratch);
 }
 
 }  // namespace
@@ -102,6 +103,7 @@ void parse_uninstall_list(UninstallEntryList* main_list, UninstallEntryList* dol
         length = static_cast<size_t>(static_cast<const char*>(nul) - text);
     HighBytes high;
     collect_high_bytes(&high, text, length);
+    std::string scratch;
     size_t pos = 0;
     while (pos < length) {
         while (pos < length && (text[pos] == ' ' || text[pos] == '\t'))
@@ -111,7 +113,7 @@ void parse_uninstall_list(UninstallEntryList* main_list, UninstallEntryList* dol
         TextMode mode = detect_from(&high, pos);
         size_t end = find_line_end(text, pos, length, mode);
         if (end > pos) {
-            add_line(main_list, dollar_list, text + pos, end - pos);
+            add_line(main_list, dollar_list, text + pos, end - pos, &scratch);
         } else if (text[pos] != '\r' && text[pos] != '\n') {
             // An overlong UTF-8 form of CR or LF ends an empty line at its own
             // first byte; step over that character so the walk always advances.

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         text.resize(nul);
     UninstallEntryList main_list, dollar_list;
     parse_uninstall_list(&main_list, &dollar_list, text.c_str(), text.size());
-    for (const std::string& entry : dollar_list.entries)
+    for (std::string_view entry : dollar_list.entries)
         if (entry.empty() || entry[0] != '$')
             __builtin_trap();
 

@@ -307,15 +307,25 @@ TEST(UninstallEntryList, FirstOccurrenceWins)
     EXPECT_EQ(expected, std::vector<std::string>(list.entries.begin(), list.entries.end()));
 }
 
-TEST(UninstallEntryList, ManyEntriesKeepTheirViews)
+TEST(UninstallEntryList, EntriesStayReadableAsTheListGrows)
 {
-    // Short strings live inside the string object: they must not move.
+    // Enough entries to fill several blocks and grow the table many times,
+    // and one entry larger than a block.
     UninstallEntryList list;
-    for (int i = 0; i < 5000; ++i)
-        ASSERT_TRUE(append_if_absent(&list, std::to_string(i)));
-    for (int i = 0; i < 5000; ++i)
-        ASSERT_FALSE(append_if_absent(&list, std::to_string(i)));
-    EXPECT_EQ(5000u, list.entries.size());
+    const std::string huge(300000, 'h');
+    for (int i = 0; i < 40000; ++i)
+        ASSERT_TRUE(append_if_absent(&list, "entry\\" + std::to_string(i) + std::string(i % 17, 'x')));
+    ASSERT_TRUE(append_if_absent(&list, huge));
+    ASSERT_TRUE(append_if_absent(&list, ""));
+    for (int i = 0; i < 40000; ++i)
+        ASSERT_FALSE(append_if_absent(&list, "entry\\" + std::to_string(i) + std::string(i % 17, 'x')));
+    EXPECT_FALSE(append_if_absent(&list, huge));
+    EXPECT_FALSE(append_if_absent(&list, ""));
+    ASSERT_EQ(40002u, list.entries.size());
+    for (int i = 0; i < 40000; i += 997)
+        EXPECT_EQ("entry\\" + std::to_string(i) + std::string(i % 17, 'x'), list.entries[i]);
+    EXPECT_EQ(huge, list.entries[40000]);
+    EXPECT_EQ("", list.entries[40001]);
 }
 
 TEST(ParseUninstallList, StopsAtTheFirstNulAndSplitsGroups)
