@@ -58,10 +58,23 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
+        // The best repetition of each variant: on a shared machine it is the
+        // one least disturbed by other processes.
         for (const Run& r : runs) {
             const auto it = r.counters.find("bytes_per_second");
-            if (it != r.counters.end() && r.run_type == Run::RT_Iteration)
-                measured.push_back(Measured{r.benchmark_name(), it->second.value});
+            if (it == r.counters.end() || r.run_type != Run::RT_Iteration)
+                continue;
+            const std::string name = r.run_name.function_name;
+            Measured* m = nullptr;
+            for (Measured& e : measured)
+                if (e.name == name)
+                    m = &e;
+            if (!m) {
+                measured.push_back(Measured{name, 0});
+                m = &measured.back();
+            }
+            if (it->second.value > m->bytes_per_second)
+                m->bytes_per_second = it->second.value;
         }
     }
 };
@@ -82,7 +95,7 @@ int main(int argc, char** argv)
     if (measured.empty() || measured[0].name != "checksum/plain")
         return 0;
     const double plain = measured[0].bytes_per_second;
-    std::printf("\nchecksum throughput against the plain loop (dispatch uses %s):\n",
+    std::printf("\nchecksum throughput against the plain loop, best repetition (dispatch uses %s):\n",
                 checksum_variant_name());
     for (const Measured& m : measured)
         std::printf("  %-20s %8.2f GB/s  %6.2fx\n", m.name.c_str(), m.bytes_per_second / 1e9,

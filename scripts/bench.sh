@@ -1,0 +1,34 @@
+#!/bin/bash
+# Runs every benchmark once and prints each as a ratio against its baseline
+# measured in the same run: the checksum variants against the plain loop
+# (native, and the Win32 build under Wine), the uninstall-list merge, and the
+# update's throughput against a plain copy. Numbers are printed, never asserted.
+# BENCH_NATIVE / BENCH_WIN32 name other build trees (default build/native, build/win32).
+set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
+native="${BENCH_NATIVE:-$root/build/native}"
+win32="${BENCH_WIN32:-$root/build/win32}"
+export UPDATER_WINEPREFIX="${UPDATER_WINEPREFIX:-$root/build/wine/prefix}"
+
+section() { printf '\n== %s\n' "$1"; }
+
+section "checksum, native (Google Benchmark)"
+"$native/bench/checksum_bench" --benchmark_min_time=0.2 --benchmark_repetitions=5
+
+section "checksum, 32-bit Win32 build under Wine"
+if [ -f "$win32/bench/checksum_timing.exe" ]; then
+    "$root/scripts/wine-run.sh" "$win32/bench/checksum_timing.exe" 2>/dev/null
+    WINEPREFIX="$UPDATER_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+else
+    echo "(not built: $win32/bench/checksum_timing.exe)"
+fi
+
+section "uninstall list merge"
+if [ -x "$native/bench/uninstall_merge_bench" ]; then
+    "$native/bench/uninstall_merge_bench"
+else
+    echo "(not built: $native/bench/uninstall_merge_bench)"
+fi
+
+section "update throughput, native"
+"$root/bench/apply_throughput.sh" "$native" "$native/bench-apply"
