@@ -61,6 +61,11 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
     std::string bytes = render_uninstall_list(lists, list_count);
     if (bytes.size() > 0xFFFFFFFFu)
         return false;
+    // Creating over a read-only list fails, and so must replacing it: Wine
+    // lets MoveFileExA replace a read-only file, so the attribute is checked.
+    uint32_t attributes = os_get_attributes(path);
+    if (attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY)))
+        return false;
     FileHandle file;
     if (!file.create_write(sibling))
         return false;
