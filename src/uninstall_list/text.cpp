@@ -175,6 +175,13 @@ char* to_lower(char* text)
     }
     char* p = text;
     while (*p != '\0') {
+        // A byte below 0x80 is a character of its own in both modes.
+        if (static_cast<uint8_t>(*p) < 0x80) {
+            if (*p >= 'A' && *p <= 'Z')
+                *p = static_cast<char>(*p + 0x20);
+            ++p;
+            continue;
+        }
         uint32_t v = 0;
         uint32_t length = decode_char(&v, nullptr, p, mode);
         // Only a character of its own byte is a letter; a trail byte in

@@ -73,7 +73,27 @@ size_t find_line_end(const char* text, size_t start, size_t length, TextMode mod
         return length;
     }
     size_t i = start;
+    if (mode == TEXT_MODE_SJIS) {
+        // decode_char's Shift-JIS step, inline: a lead byte with a trail byte
+        // before the terminator is one character, whatever the trail byte is.
+        while (i < length) {
+            if (is_sjis_lead_byte(text + i) && i + 1 < length) {
+                i += 2;
+                continue;
+            }
+            if (text[i] == '\r' || text[i] == '\n')
+                return i;
+            ++i;
+        }
+        return length;
+    }
     while (i < length) {
+        if (static_cast<uint8_t>(text[i]) < 0x80) {
+            if (text[i] == '\r' || text[i] == '\n')
+                return i;
+            ++i;
+            continue;
+        }
         uint32_t value = 0;
         uint32_t step = decode_char(&value, nullptr, text + i, mode);
         if (value == '\r' || value == '\n')
