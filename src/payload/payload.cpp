@@ -87,7 +87,10 @@ UpdateResult read_payload_header(FileHandle& file, uint8_t header[16])
 {
     if (file.size() < PAYLOAD_HEADER_OFFSET)
         return UPDATE_E_DAMAGED;
-    file.seek(PAYLOAD_HEADER_OFFSET);
+    // Reading on from wherever the file stands would take other bytes for
+    // the header.
+    if (!file.seek(PAYLOAD_HEADER_OFFSET))
+        return UPDATE_E_DAMAGED;
     if (file.read(header, PAYLOAD_HEADER_SIZE) != PAYLOAD_HEADER_SIZE)
         return UPDATE_E_DAMAGED;
     return UPDATE_OK;

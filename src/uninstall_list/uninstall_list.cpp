@@ -25,10 +25,12 @@ std::unique_ptr<char[]> read_list_text(const char* path, size_t* length)
     if (size == 0 || size == OS_INVALID_FILE_SIZE)
         return nullptr;
     std::unique_ptr<char[]> text(new char[static_cast<size_t>(size) + 1]);
-    // A short read is used as far as it got: only bytes that arrived are text.
+    // A short read fails the merge: rewriting the list from part of it would
+    // drop the entries that did not arrive, and the uninstaller would then
+    // leave those files behind.
     uint32_t got = file.read(text.get(), size);
     file.close();
-    if (got == 0 || got > size)
+    if (got != size)
         return nullptr;
     text[got] = '\0';
     *length = std::strlen(text.get());

@@ -20,7 +20,9 @@ bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, H
 // The shipped records from the first entry named "kxq.hvl"; empty on any problem.
 HashList load_shipped(FileHandle& payload, const PayloadIndex& index);
 // The same; *version := 1 or 2 for a list read in full (possibly of 0 records),
-// 0 when the shipped list is empty because of a problem.
+// 0 when the shipped list is empty because of a problem with its bytes, and
+// SHIPPED_UNREADABLE when the file holds them but a seek or read failed.
+const int SHIPPED_UNREADABLE = -1;
 HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* version);
 // Parses a hash list held in memory (patchtool); version 1 or 2, widened.
 // False for a short header, unknown magic or short records. *version := 1 or 2.

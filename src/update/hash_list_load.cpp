@@ -77,17 +77,28 @@ HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* versi
     const int64_t found = find_hash_list_entry(index);
     uint32_t position = 0;
     // Only the first entry of that name is tried, whatever happens to it.
-    if (found < 0 || !entry_position(index, static_cast<uint32_t>(found), &position) ||
-        !payload.seek(position))
+    if (found < 0 || !entry_position(index, static_cast<uint32_t>(found), &position))
         return records;
+    // Bytes the file holds but will not give back are a read error, not a
+    // payload without a list: installing unverified under bare names would
+    // put files in the wrong places and report success.
+    const uint32_t held = bytes_left(payload.size(), position);
+    if (!payload.seek(position)) {
+        *version = held ? SHIPPED_UNREADABLE : 0;
+        return records;
+    }
     uint8_t header[HASH_HEADER_SIZE];
-    if (payload.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE)
+    if (payload.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE) {
+        *version = held >= HASH_HEADER_SIZE ? SHIPPED_UNREADABLE : 0;
         return records;
+    }
     const uint32_t record_size = hash_record_size(header);
     if (record_size == 0)
         return records;
     const uint32_t count = load_u32le(header + HASH_HEADER_COUNT);
     if (!read_records(payload, position + HASH_HEADER_SIZE, count, record_size, &records)) {
+        const bool held_all = count <= bytes_left(held, HASH_HEADER_SIZE) / record_size;
+        *version = held_all ? SHIPPED_UNREADABLE : 0;
         records.clear();
         return records;
     }

@@ -26,7 +26,14 @@ bool set_up(UpdateSession& s, const char* payload_path)
         s.result = opened;
         return false;
     }
-    s.shipped = load_shipped(s.payload, s.index);
+    int version = 0;
+    s.shipped = load_shipped(s.payload, s.index, &version);
+    // A list that is there but cannot be read is a payload that cannot be
+    // read, not one that ships no list.
+    if (version == SHIPPED_UNREADABLE) {
+        s.result = UPDATE_E_DAMAGED;
+        return false;
+    }
     s.names.assign(s.index.count + 1, nullptr);
     s.progress->set_file_range(FILE_PROGRESS_MAX);
     s.progress->set_file_position(0);

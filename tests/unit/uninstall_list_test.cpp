@@ -270,12 +270,13 @@ TEST_F(UninstallList, FailedOrShortWriteKeepsTheOldList)
     }
 }
 
-TEST_F(UninstallList, ShortReadUsesOnlyWhatArrived)
+TEST_F(UninstallList, ShortReadFailsAndKeepsEveryEntry)
 {
     write_host_file(host_list(), "first\nsecond\n");  // 13 bytes: 6 arrive
     fault_arm(FAULT_READ, 1, FAULT_SHORT);
-    ASSERT_TRUE(merge({"new"}));
-    EXPECT_EQ(std::string("first\nnew\n\0", 11), read_host_file(host_list()));
+    EXPECT_FALSE(merge({"new"}));
+    EXPECT_TRUE(fault_fired());
+    EXPECT_EQ("first\nsecond\n", read_host_file(host_list()));
 }
 
 TEST_F(UninstallList, FailedReadFailsTheMerge)
