@@ -1,6 +1,7 @@
 # Top-level entry points. `make test` works on a fresh Debian 12 machine as
 # root: it installs what is missing, builds every tree and runs every test.
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 BUILD := build
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_SANITIZE := cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON
