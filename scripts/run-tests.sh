@@ -5,6 +5,8 @@
 # lock) with one virtual display for all of them.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/ja-locale.sh"
+updater_ja_locale "$root"
 build="$root/build"
 export UPDATER_WINEPREFIX="${UPDATER_WINEPREFIX:-$build/wine/prefix}"
 export WINEPREFIX="$UPDATER_WINEPREFIX" WINEARCH=win32 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8

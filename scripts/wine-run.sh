@@ -4,6 +4,8 @@
 # none is set. Used as the Win32 tree's CMAKE_CROSSCOMPILING_EMULATOR.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/ja-locale.sh"
+updater_ja_locale "$root"
 export WINEPREFIX="${UPDATER_WINEPREFIX:-$root/build/wine/prefix}"
 export WINEARCH=win32 WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
 export WINEDEBUG="${WINEDEBUG:--all}"
