@@ -10,6 +10,8 @@
 // everything after it stay as given. False for a path of 260 bytes or more
 // (MAX_PATH, terminator included), an empty one, or one that does not convert.
 bool host_path(const char* path, std::string* out);
+// *out := the code page 932 text `name` as UTF-8, without looking at the disk.
+bool host_name(const char* name, std::string* out);
 // Case-insensitive equality of two UTF-8 names under the Windows lower-case
 // mapping, unit by unit; false when either is not valid UTF-8.
 bool host_names_equal(const std::string& a, const std::string& b);

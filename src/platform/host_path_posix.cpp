@@ -52,7 +52,9 @@ std::string find_component(const std::string& dir, const std::string& name)
     return best;
 }
 
-bool ansi_to_utf8(const char* path, std::string* out)
+}  // namespace
+
+bool host_name(const char* path, std::string* out)
 {
     const int wide_len = cp_to_wide(CODE_PAGE_932, path, -1, nullptr, 0);
     if (wide_len <= 0)
@@ -70,8 +72,6 @@ bool ansi_to_utf8(const char* path, std::string* out)
     return true;
 }
 
-}  // namespace
-
 bool host_names_equal(const std::string& a, const std::string& b)
 {
     std::vector<uint16_t> ua, ub;
@@ -88,7 +88,7 @@ bool host_path(const char* path, std::string* out)
 {
     const size_t length = std::strlen(path);
     std::string utf8;
-    if (length == 0 || length >= OS_PATH_SIZE || !ansi_to_utf8(path, &utf8))
+    if (length == 0 || length >= OS_PATH_SIZE || !host_name(path, &utf8))
         return false;
     for (char& c : utf8) {
         if (c == '\\')

@@ -238,14 +238,16 @@ bool os_move_replace(const char* from, const char* to)
     if (stat(dst.c_str(), &to_st) == 0) {
         const bool same = to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino;
         if (same) {
-            // A change of case only: the target resolved to the source itself.
-            const size_t slash = dst.rfind('/');
-            std::string given(to);
-            const size_t sep = given.find_last_of("\\/");
-            std::string literal;
-            if (!host_path(given.substr(sep == std::string::npos ? 0 : sep + 1).c_str(), &literal))
+            // A change of case only: the target resolved to the source itself,
+            // so the new last component is taken as written.
+            // Split after converting: a trail byte may be 0x5C.
+            std::string given;
+            if (!host_name(to, &given))
                 return false;
-            dst = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + literal;
+            const size_t sep = given.find_last_of("\\/");
+            const size_t slash = dst.rfind('/');
+            dst = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) +
+                  given.substr(sep == std::string::npos ? 0 : sep + 1);
         } else if (S_ISDIR(to_st.st_mode) || is_read_only(to_st) || file_in_use(to_st, false)) {
             // MoveFileExA replaces neither a folder nor a read-only or open file.
             return false;

@@ -154,6 +154,10 @@ TEST_F(PlatformPosix, MoveChangesCaseOfTheSameFile)
     ASSERT_TRUE(os_move_replace(win("readme.txt").c_str(), win("README.TXT").c_str()));
     EXPECT_TRUE(host_file_exists(dir.host("README.TXT")));
     EXPECT_FALSE(host_file_exists(dir.host("readme.txt")));
+    // The new name is taken after conversion: the trail byte 0x5C of "ソ" is no separator.
+    ASSERT_TRUE(write_file(win(std::string("a") + SO_932), "so"));
+    ASSERT_TRUE(os_move_replace(win(std::string("a") + SO_932).c_str(), win(std::string("A") + SO_932).c_str()));
+    EXPECT_EQ(read_host_file(dir.host(std::string("A") + SO_UTF8)), "so");
 }
 
 TEST_F(PlatformPosix, SharingRulesHoldAmongHandles)
