@@ -95,7 +95,7 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
     return BUILD_OK;
 }
 
-// Entry data: the hash list placeholder, then every file; then the hash list
+// Entry data: room for the hash list, then every file; then the hash list
 // itself, once the checksums are known.
 bool write_entries(FileHandle& out, const BuilderOptions& options, const std::vector<BuilderFile>& files,
                    const BuilderLayout& layout, BuilderProgress progress, void* context, std::string* message)

@@ -18,19 +18,19 @@ std::string field(const std::string& text, size_t width)
 
 }  // namespace
 
-std::string payload_bytes(const PayloadSpec& spec)
+std::string payload_bytes(const PayloadLayout& layout)
 {
-    const size_t name_width = spec.form == 128 ? 96 : 16;
+    const size_t name_width = layout.form == 128 ? 96 : 16;
     std::string out(0x28000, '\0');
-    out += field(spec.caption, 1024);
-    std::string header = spec.form == 128 ? std::string("ZEPHAN ARC20") : field(spec.magic32, 12);
+    out += field(layout.caption, 1024);
+    std::string header = layout.form == 128 ? std::string("ZEPHAN ARC20") : field(layout.magic32, 12);
     header.resize(16, '\0');
-    put_u32(&header, 12, spec.fixed_count ? spec.count : static_cast<uint32_t>(spec.entries.size()));
+    put_u32(&header, 12, layout.fixed_count ? layout.count : static_cast<uint32_t>(layout.entries.size()));
     out += header;
     std::string data;
-    for (const EntrySpec& e : spec.entries) {
+    for (const EntryLayout& e : layout.entries) {
         std::string entry = field(e.name, name_width);
-        entry.resize(spec.form, '\0');
+        entry.resize(layout.form, '\0');
         put_u32(&entry, name_width, e.fixed_offset ? e.offset : static_cast<uint32_t>(data.size()));
         put_u32(&entry, name_width + 4, e.fixed_size ? e.size : static_cast<uint32_t>(e.data.size()));
         out += entry;
@@ -39,7 +39,7 @@ std::string payload_bytes(const PayloadSpec& spec)
     return out + data;
 }
 
-std::string hash_list_bytes(int version, const std::vector<RecordSpec>& records, uint32_t reserved,
+std::string hash_list_bytes(int version, const std::vector<RecordLayout>& records, uint32_t reserved,
                             int64_t count_override)
 {
     const size_t path_width = version == 1 ? 56 : 248;
@@ -48,7 +48,7 @@ std::string hash_list_bytes(int version, const std::vector<RecordSpec>& records,
     put_u32(&out, 8, reserved);
     put_u32(&out, 12, count_override >= 0 ? static_cast<uint32_t>(count_override)
                                           : static_cast<uint32_t>(records.size()));
-    for (const RecordSpec& r : records)
+    for (const RecordLayout& r : records)
         out += field(r.path, path_width) + field(r.checksum, 8);
     return out;
 }

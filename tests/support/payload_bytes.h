@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct EntrySpec {
+struct EntryLayout {
     std::string name;          // raw code page 932 bytes; longer than the field = unterminated
     std::string data;
     bool fixed_offset = false; // true: `offset` is stored instead of the running offset
@@ -14,26 +14,26 @@ struct EntrySpec {
     uint32_t size = 0;
 };
 
-struct PayloadSpec {
+struct PayloadLayout {
     std::string caption;       // raw bytes of the caption block (zero-filled to 1024)
     uint32_t form = 128;       // 128: magic "ZEPHAN ARC20"; 32: `magic32` (default all zeros)
     std::string magic32 = std::string(12, '\0');
     bool fixed_count = false;  // true: `count` is stored instead of entries.size()
     uint32_t count = 0;
-    std::vector<EntrySpec> entries;
+    std::vector<EntryLayout> entries;
 };
 
 // A whole updater file: zero image up to 0x28000, caption block, header, index,
 // then the entries' data back to back in index order.
-std::string payload_bytes(const PayloadSpec& spec);
+std::string payload_bytes(const PayloadLayout& layout);
 
-struct RecordSpec {
+struct RecordLayout {
     std::string path;          // longer than the field = unterminated
     std::string checksum;      // 8 bytes
 };
 
 // A hash list file of version 1 or 2; count_override >= 0 replaces the count.
-std::string hash_list_bytes(int version, const std::vector<RecordSpec>& records, uint32_t reserved = 0,
+std::string hash_list_bytes(int version, const std::vector<RecordLayout>& records, uint32_t reserved = 0,
                             int64_t count_override = -1);
 
 // The content checksum's eight stored bytes, computed from its definition.

@@ -222,10 +222,10 @@ TEST_F(HashListTest, PruneLeavesUnreadableOrProtectedListsAlone)
 
 class ShippedTest : public ::testing::Test {
 protected:
-    HashList load(const PayloadSpec& spec, int* version)
+    HashList load(const PayloadLayout& layout, int* version)
     {
         const std::string path = dir.host("updater.exe");
-        write_host_file(path, payload_bytes(spec));
+        write_host_file(path, payload_bytes(layout));
         FileHandle payload;
         PayloadIndex index;
         EXPECT_EQ(open_payload(payload, path.c_str(), &index), UPDATE_OK);
@@ -237,10 +237,10 @@ protected:
 TEST_F(ShippedTest, FindsTheFirstEntryNamedLikeTheHashList)
 {
     const std::string v2 = hash_list_bytes(2, {{"Archive\\data01300.arc", SUM_A}});
-    PayloadSpec spec;
-    spec.entries = {{"other.arc", "zz"}, {"kxq.HVL", v2}, {"KXQ.hvl", hash_list_bytes(2, {})}};
+    PayloadLayout layout;
+    layout.entries = {{"other.arc", "zz"}, {"kxq.HVL", v2}, {"KXQ.hvl", hash_list_bytes(2, {})}};
     int version = 0;
-    HashList shipped = load(spec, &version);
+    HashList shipped = load(layout, &version);
     EXPECT_EQ(version, 2);
     ASSERT_EQ(shipped.size(), 1u);
     EXPECT_EQ(path_of(shipped[0]), "Archive\\data01300.arc");
@@ -249,11 +249,11 @@ TEST_F(ShippedTest, FindsTheFirstEntryNamedLikeTheHashList)
 TEST_F(ShippedTest, VersionOneRecordsAreWidened)
 {
     std::string v1 = hash_list_bytes(1, {{"Archive\\data01300.arc", SUM_A}, {std::string(56, 'u'), SUM_B}});
-    PayloadSpec spec;
-    spec.form = 32;
-    spec.entries = {{"KXQ.hvl", v1}};
+    PayloadLayout layout;
+    layout.form = 32;
+    layout.entries = {{"KXQ.hvl", v1}};
     int version = 0;
-    HashList shipped = load(spec, &version);
+    HashList shipped = load(layout, &version);
     EXPECT_EQ(version, 1);
     ASSERT_EQ(shipped.size(), 2u);
     HashRecord expected;
@@ -271,7 +271,7 @@ TEST_F(ShippedTest, EveryProblemGivesAnEmptyList)
     const std::string good = hash_list_bytes(2, {{"a.arc", SUM_A}});
     struct Case {
         const char* what;
-        std::vector<EntrySpec> entries;
+        std::vector<EntryLayout> entries;
     };
     const Case cases[] = {
         {"no entry", {{"a.arc", "x"}}},
@@ -283,10 +283,10 @@ TEST_F(ShippedTest, EveryProblemGivesAnEmptyList)
         {"count beyond the file", {{"KXQ.hvl", hash_list_bytes(2, {{"a.arc", SUM_A}}, 0, 0x01000000)}}},
     };
     for (const Case& c : cases) {
-        PayloadSpec spec;
-        spec.entries = c.entries;
+        PayloadLayout layout;
+        layout.entries = c.entries;
         int version = 9;
-        EXPECT_TRUE(load(spec, &version).empty()) << c.what;
+        EXPECT_TRUE(load(layout, &version).empty()) << c.what;
         EXPECT_EQ(version, 0) << c.what;
     }
 }
@@ -295,10 +295,10 @@ TEST_F(ShippedTest, CountDecidesNotTheEntrySize)
 {
     // The entry claims 16 bytes, but the header's count reads on into the next entry.
     const std::string list = hash_list_bytes(2, {{"a.arc", SUM_A}});
-    PayloadSpec spec;
-    spec.entries = {{"KXQ.hvl", list.substr(0, 16), false, 0, false, 0}, {"rest", list.substr(16)}};
+    PayloadLayout layout;
+    layout.entries = {{"KXQ.hvl", list.substr(0, 16), false, 0, false, 0}, {"rest", list.substr(16)}};
     int version = 0;
-    HashList shipped = load(spec, &version);
+    HashList shipped = load(layout, &version);
     ASSERT_EQ(shipped.size(), 1u);
     EXPECT_EQ(path_of(shipped[0]), "a.arc");
 }

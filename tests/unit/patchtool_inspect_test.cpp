@@ -41,28 +41,28 @@ protected:
 };
 
 // A payload whose shipped list covers two entries correctly and one wrongly.
-PayloadSpec full_payload(uint32_t form, int version)
+PayloadLayout full_payload(uint32_t form, int version)
 {
     const std::string data = "archive bytes";
     const std::string soft = std::string(3000, '\x81');
-    std::vector<RecordSpec> records = {{"Archive\\data01300.arc", reference_checksum(data)},
+    std::vector<RecordLayout> records = {{"Archive\\data01300.arc", reference_checksum(data)},
                                        {"Archive\\" + SOFT_932, reference_checksum(soft)},
                                        {"bad.arc", std::string(8, '\x55')}};
-    PayloadSpec spec;
-    spec.caption = CAPTION_932;
-    spec.form = form;
-    spec.entries = {{"KXQ.hvl", hash_list_bytes(version, records)},
+    PayloadLayout layout;
+    layout.caption = CAPTION_932;
+    layout.form = form;
+    layout.entries = {{"KXQ.hvl", hash_list_bytes(version, records)},
                     {"DATA01300.ARC", data},
                     {SOFT_932, soft},
                     {"bad.arc", "not what the list says"},
                     {"extra.arc", "x"}};
-    return spec;
+    return layout;
 }
 
 TEST_F(InspectTest, ReportsCaptionIndexEntriesAndShippedList)
 {
-    const PayloadSpec spec = full_payload(128, 2);
-    const JsonValue r = inspect_json(payload_bytes(spec), 1);  // one mismatch
+    const PayloadLayout layout = full_payload(128, 2);
+    const JsonValue r = inspect_json(payload_bytes(layout), 1);  // one mismatch
     EXPECT_EQ(r["caption"].text, CAPTION_UTF8);
     EXPECT_EQ(r["caption_hex"].text, hex_of(CAPTION_932));
     EXPECT_EQ(r["form"].number, 128);
@@ -73,7 +73,7 @@ TEST_F(InspectTest, ReportsCaptionIndexEntriesAndShippedList)
     const char* verified[] = {"unlisted", "ok", "ok", "mismatch", "unlisted"};
     uint32_t offset = 0;
     for (size_t i = 0; i < 5; ++i) {
-        const EntrySpec& e = spec.entries[i];
+        const EntryLayout& e = layout.entries[i];
         EXPECT_EQ(entries[i]["name_hex"].text, hex_of(e.name));
         EXPECT_EQ(entries[i]["offset"].number, offset);
         EXPECT_EQ(entries[i]["size"].number, static_cast<int64_t>(e.data.size()));
@@ -93,9 +93,9 @@ TEST_F(InspectTest, ReportsCaptionIndexEntriesAndShippedList)
 
 TEST_F(InspectTest, ShortFormWithVersionOneList)
 {
-    PayloadSpec spec = full_payload(32, 1);
-    spec.entries.erase(spec.entries.begin() + 3);  // drop the mismatching entry
-    const JsonValue r = inspect_json(payload_bytes(spec), 0);
+    PayloadLayout layout = full_payload(32, 1);
+    layout.entries.erase(layout.entries.begin() + 3);  // drop the mismatching entry
+    const JsonValue r = inspect_json(payload_bytes(layout), 0);
     EXPECT_EQ(r["form"].number, 32);
     EXPECT_EQ(r["data_base"].number, 0x28410 + 4 * 32);
     EXPECT_EQ(r["shipped"]["version"].number, 1);
@@ -106,9 +106,9 @@ TEST_F(InspectTest, ShortFormWithVersionOneList)
 
 TEST_F(InspectTest, NoShippedListIsNull)
 {
-    PayloadSpec spec;
-    spec.entries = {{"a.arc", "a"}};
-    const JsonValue r = inspect_json(payload_bytes(spec), 0);
+    PayloadLayout layout;
+    layout.entries = {{"a.arc", "a"}};
+    const JsonValue r = inspect_json(payload_bytes(layout), 0);
     EXPECT_TRUE(r["shipped"]["version"].is_null());
     EXPECT_TRUE(r["shipped"]["records"].items.empty());
     EXPECT_EQ(r["entries"][0]["verified"].text, "unlisted");
@@ -117,11 +117,11 @@ TEST_F(InspectTest, NoShippedListIsNull)
 
 TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
 {
-    PayloadSpec spec;
-    spec.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 32},
+    PayloadLayout layout;
+    layout.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 32},
                     {"beyond.arc", "", true, 0, true, 1000},
                     {"fine.arc", "", true, 0, true, 0}};
-    const JsonValue r = inspect_json(payload_bytes(spec), 1);
+    const JsonValue r = inspect_json(payload_bytes(layout), 1);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(r["entries"][i]["verified"].text, "unreadable") << i;
         EXPECT_TRUE(r["entries"][i]["checksum"].is_null()) << i;
@@ -132,11 +132,11 @@ TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
 
 TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
 {
-    PayloadSpec spec;
-    spec.fixed_count = true;
-    spec.count = 4;
-    spec.entries = {{"a.arc", ""}, {"b.arc", ""}};
-    const std::string bytes = payload_bytes(spec) + std::string(50, '\0');
+    PayloadLayout layout;
+    layout.fixed_count = true;
+    layout.count = 4;
+    layout.entries = {{"a.arc", ""}, {"b.arc", ""}};
+    const std::string bytes = payload_bytes(layout) + std::string(50, '\0');
     const JsonValue r = inspect_json(bytes, 1);
     EXPECT_EQ(r["count"].number, 4);
     ASSERT_EQ(r["entries"].items.size(), 2u);
@@ -146,11 +146,11 @@ TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
 
 TEST_F(InspectTest, TooManyEntriesStillListsTheFirst256)
 {
-    PayloadSpec spec;
-    spec.form = 32;
+    PayloadLayout layout;
+    layout.form = 32;
     for (int i = 0; i < 257; ++i)
-        spec.entries.push_back({"f" + std::to_string(i), "z"});
-    const JsonValue r = inspect_json(payload_bytes(spec), 1);
+        layout.entries.push_back({"f" + std::to_string(i), "z"});
+    const JsonValue r = inspect_json(payload_bytes(layout), 1);
     EXPECT_EQ(r["count"].number, 257);
     EXPECT_EQ(r["data_base"].number, 0x28410 + 257 * 32);
     ASSERT_EQ(r["entries"].items.size(), 256u);

@@ -95,12 +95,12 @@ TEST_F(PayloadTest, Count256WithRightMagicIsThe128ByteForm)
     EXPECT_EQ(index.data_base, 0x28410u + 256u * 128u);
 }
 
-void expect_entries_readable(FileHandle& file, const PayloadIndex& index, const PayloadSpec& spec)
+void expect_entries_readable(FileHandle& file, const PayloadIndex& index, const PayloadLayout& layout)
 {
-    ASSERT_EQ(index.count, spec.entries.size());
+    ASSERT_EQ(index.count, layout.entries.size());
     uint32_t running = 0;
     for (uint32_t j = 0; j < index.count; ++j) {
-        const EntrySpec& e = spec.entries[j];
+        const EntryLayout& e = layout.entries[j];
         char name[97];
         entry_name(index, j, name);
         EXPECT_EQ(std::string(name), e.name);
@@ -119,31 +119,31 @@ void expect_entries_readable(FileHandle& file, const PayloadIndex& index, const 
 TEST_F(PayloadTest, BothFormsReadNamesOffsetsSizesAndData)
 {
     for (uint32_t form : {128u, 32u}) {
-        PayloadSpec spec;
-        spec.form = form;
-        spec.entries = {{"KXQ.hvl", "hash list"}, {"data01300.arc", std::string(5000, 'x')},
+        PayloadLayout layout;
+        layout.form = form;
+        layout.entries = {{"KXQ.hvl", "hash list"}, {"data01300.arc", std::string(5000, 'x')},
                         {"empty.arc", ""}, {"\x83\x5C\x83\x74\x83\x67.arc", "soft"}};
         FileHandle f;
         PayloadIndex got;
-        ASSERT_EQ(open_payload(f, write(payload_bytes(spec)).c_str(), &got), UPDATE_OK) << form;
+        ASSERT_EQ(open_payload(f, write(payload_bytes(layout)).c_str(), &got), UPDATE_OK) << form;
         EXPECT_EQ(got.form, form);
         EXPECT_EQ(got.data_base, 0x28410u + 4u * form);
-        expect_entries_readable(f, got, spec);
+        expect_entries_readable(f, got, layout);
     }
 }
 
 TEST_F(PayloadTest, NameFillingItsWholeFieldStopsAtTheFieldWidth)
 {
-    PayloadSpec spec;
-    spec.entries = {{std::string(96, 'N'), "abc"}};
-    ASSERT_EQ(open(payload_bytes(spec)), UPDATE_OK);
+    PayloadLayout layout;
+    layout.entries = {{std::string(96, 'N'), "abc"}};
+    ASSERT_EQ(open(payload_bytes(layout)), UPDATE_OK);
     char name[97];
     std::memset(name, 'Z', sizeof name);
     entry_name(index, 0, name);
     EXPECT_EQ(std::string(name), std::string(96, 'N'));
     EXPECT_EQ(entry_size(index, 0), 3u);
 
-    PayloadSpec small;
+    PayloadLayout small;
     small.form = 32;
     small.entries = {{std::string(16, 'S'), "abcd"}};
     FileHandle f;
@@ -156,9 +156,9 @@ TEST_F(PayloadTest, NameFillingItsWholeFieldStopsAtTheFieldWidth)
 
 TEST_F(PayloadTest, OffsetWrappingPast4GiBIsUnreachable)
 {
-    PayloadSpec spec;
-    spec.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 16}, {"ok.arc", "data"}};
-    ASSERT_EQ(open(payload_bytes(spec)), UPDATE_OK);
+    PayloadLayout layout;
+    layout.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 16}, {"ok.arc", "data"}};
+    ASSERT_EQ(open(payload_bytes(layout)), UPDATE_OK);
     uint32_t position = 0;
     EXPECT_FALSE(entry_position(index, 0, &position));
     EXPECT_FALSE(seek_entry(file, index, 0));
@@ -169,19 +169,19 @@ TEST_F(PayloadTest, OffsetWrappingPast4GiBIsUnreachable)
 
 TEST_F(PayloadTest, OffsetBeyond2GiBCannotBeSought)
 {
-    PayloadSpec spec;
-    spec.entries = {{"far.arc", "", true, 0x80000000u, true, 1}};
-    ASSERT_EQ(open(payload_bytes(spec)), UPDATE_OK);
+    PayloadLayout layout;
+    layout.entries = {{"far.arc", "", true, 0x80000000u, true, 1}};
+    ASSERT_EQ(open(payload_bytes(layout)), UPDATE_OK);
     EXPECT_FALSE(seek_entry(file, index, 0));
 }
 
 TEST_F(PayloadTest, SalvageKeepsWhatADamagedIndexHolds)
 {
-    PayloadSpec spec;
-    spec.fixed_count = true;
-    spec.count = 5;
-    spec.entries = {{"a.arc", "A"}, {"b.arc", "B"}};
-    std::string bytes = payload_bytes(spec);
+    PayloadLayout layout;
+    layout.fixed_count = true;
+    layout.count = 5;
+    layout.entries = {{"a.arc", "A"}, {"b.arc", "B"}};
+    std::string bytes = payload_bytes(layout);
     bytes.resize(bytes.size() - 2 + 10);  // two whole entries and part of a third
     PayloadSalvage salvage;
     EXPECT_EQ(open_payload_salvage(file, write(bytes).c_str(), &index, &salvage), UPDATE_E_DAMAGED);
@@ -196,12 +196,12 @@ TEST_F(PayloadTest, SalvageKeepsWhatADamagedIndexHolds)
 
 TEST_F(PayloadTest, SalvageOfTooManyEntriesReadsTheFirst256)
 {
-    PayloadSpec spec;
-    spec.form = 32;
+    PayloadLayout layout;
+    layout.form = 32;
     for (int i = 0; i < 257; ++i)
-        spec.entries.push_back({"e" + std::to_string(i), "x"});
+        layout.entries.push_back({"e" + std::to_string(i), "x"});
     PayloadSalvage salvage;
-    EXPECT_EQ(open_payload_salvage(file, write(payload_bytes(spec)).c_str(), &index, &salvage),
+    EXPECT_EQ(open_payload_salvage(file, write(payload_bytes(layout)).c_str(), &index, &salvage),
               UPDATE_E_TOO_MANY_ENTRIES);
     EXPECT_EQ(salvage.declared_count, 257u);
     EXPECT_EQ(index.count, 256u);
@@ -222,11 +222,11 @@ TEST_F(PayloadTest, SalvageWithoutHeaderReportsNothing)
 
 TEST_F(PayloadTest, CaptionIsReadFromItsBlock)
 {
-    PayloadSpec spec;
-    spec.caption = "\x81\x75Title\x81\x76 Updater ver 1.02";
+    PayloadLayout layout;
+    layout.caption = "\x81\x75Title\x81\x76 Updater ver 1.02";
     char caption[1024];
-    ASSERT_TRUE(load_caption_from(write(payload_bytes(spec)).c_str(), caption));
-    EXPECT_EQ(std::string(caption), spec.caption);
+    ASSERT_TRUE(load_caption_from(write(payload_bytes(layout)).c_str(), caption));
+    EXPECT_EQ(std::string(caption), layout.caption);
 }
 
 TEST_F(PayloadTest, CaptionFailsWhenTheBlockIsIncomplete)
