@@ -415,21 +415,4 @@ TEST(NameCompare, FoldsCapitalsAndRefusesNamesThatDoNotFit)
     EXPECT_FALSE(names_equal(std::string(300, 'a').c_str(), std::string(300, 'a').c_str()));
 }
 
-TEST(UpdateResultName, NamesEveryCode)
-{
-    const std::pair<UpdateResult, const char*> names[] = {
-        {UPDATE_OK, "UPDATE_OK"},
-        {UPDATE_E_DAMAGED, "UPDATE_E_DAMAGED"},
-        {UPDATE_E_TOO_MANY_ENTRIES, "UPDATE_E_TOO_MANY_ENTRIES"},
-        {UPDATE_E_RESERVED_3, "UPDATE_E_RESERVED_3"},
-        {UPDATE_E_FAILED, "UPDATE_E_FAILED"},
-        {UPDATE_E_UNINST_LIST, "UPDATE_E_UNINST_LIST"},
-        {UPDATE_E_CANCELLED, "UPDATE_E_CANCELLED"},
-        {UPDATE_E_CLOSED, "UPDATE_E_CLOSED"},
-        {0x80000008u, "UPDATE_E_UNKNOWN"},
-    };
-    for (const auto& n : names)
-        EXPECT_STREQ(update_result_name(n.first), n.second);
-}
-
 }  // namespace
