@@ -92,7 +92,10 @@ BOOL CALLBACK match_window(HWND window, LPARAM data)
     if (pid != search->pid || !IsWindowVisible(window) || !is_class(window, "#32770"))
         return TRUE;
     bool is_dialog = GetDlgItem(window, 1000) != nullptr && GetDlgItem(window, 1002) != nullptr;
-    if (is_dialog != search->want_dialog)
+    // A dialog being destroyed loses its children first and is briefly a
+    // bare visible window: a message box always has a button.
+    bool is_box = !is_dialog && FindWindowExA(window, nullptr, "Button", nullptr) != nullptr;
+    if (search->want_dialog ? !is_dialog : !is_box)
         return TRUE;
     for (HWND seen : seen_boxes) {
         if (seen == window)
@@ -153,18 +156,22 @@ unsigned long long icon_distance(HWND control, HICON icon)
     RECT rc;
     GetClientRect(control, &rc);
     int w = rc.right, h = rc.bottom;
-    HDC screen = GetDC(control);
+    POINT origin = {0, 0};
+    ClientToScreen(control, &origin);
+    // The screen, not the control's own DC: the control belongs to another
+    // process, and only the composed screen shows what the user sees.
+    HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
     HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = SelectObject(mem, bmp);
-    HBRUSH brush = CreateSolidBrush(GetPixel(screen, 0, 0));
+    HBRUSH brush = CreateSolidBrush(GetPixel(screen, origin.x, origin.y));
     FillRect(mem, &rc, brush);
     DeleteObject(brush);
     DrawIconEx(mem, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
     unsigned long long distance = 0;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            COLORREF a = GetPixel(screen, x, y), b = GetPixel(mem, x, y);
+            COLORREF a = GetPixel(screen, origin.x + x, origin.y + y), b = GetPixel(mem, x, y);
             distance += std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
                         std::abs(GetBValue(a) - GetBValue(b));
         }
@@ -172,7 +179,7 @@ unsigned long long icon_distance(HWND control, HICON icon)
     SelectObject(mem, old);
     DeleteObject(bmp);
     DeleteDC(mem);
-    ReleaseDC(control, screen);
+    ReleaseDC(nullptr, screen);
     return distance;
 }
 
@@ -325,6 +332,13 @@ bool do_cancel(Target& t, const char* answer)
     if (t.dialog == nullptr)
         return false;
     HWND button = GetDlgItem(t.dialog, 1000);
+    // Let the copy reach its first entry, so that the question interrupts a
+    // file being installed, then hold it there while the click is queued.
+    thaw(t);
+    HWND status = GetDlgItem(t.dialog, 1001);
+    while (!past_deadline() && IsWindow(status) && window_text(status).empty())
+        Sleep(1);
+    freeze(t);
     // Under Wine a posted click presses even a disabled button; a user could not.
     bool enabled = IsWindowEnabled(button) != FALSE;
     put_int("cancel.enabled_before", enabled ? 1 : 0);

@@ -1,0 +1,379 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of the real updater.exe under Wine: each one starts
+the updater through the test driver, checks every message box (text bytes,
+title, icon, buttons, default button, owner), the progress dialog and the full
+32-bit exit code, then checks the installation folder."""
+
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+
+from wine_session import (CAPTION, ENGINE_MUTEX, WineSession, build_patch, hex932, make_game,
+                          make_source, snapshot)
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def fill(text, spaces):
+    return hex932(text + "\u3000" * spaces)
+
+
+MSG = {
+    "ERROR_CAPTION": hex932("エラー"),
+    "VERSION_INFO_FAILED": fill("バージョン情報の取得に失敗しました。", 8),
+    "GAME_RUNNING": hex932("ゲーム、ランチャー、アンインストーラーのいずれかが実行中なのでアップデートを行えません"),
+    "NOT_INSTALLED": fill("ゲームがインストールされていません", 9),
+    "CONFIRM_UPDATE": fill("アップデートを行いますか？", 13),
+    "CONFIRM_CANCEL": fill("アップデートを中止しますか？", 12),
+    "UPDATE_COMPLETED": fill("アップデートが完了しました", 13),
+    "UPDATE_DAMAGED": hex932("アップデートプログラムが破損している可能性があります"),
+    "UPDATE_FAILED": fill("何らかの要因によりアップデートが行えません", 5),
+    "UNINST_LIST_FAILED": fill("アンインストレーションファイルの更新に失敗しました", 1),
+}
+CAPTION_HEX = hex932(CAPTION)
+OK, YES, NO = "1", "6", "7"
+NEW_PATHS = ["system.arc", "Archive\\data01000.arc", "Archive\\data01001.arc", "Archive\\empty.arc"]
+
+
+class Checks:
+    def __init__(self, name):
+        self.name = name
+        self.failures = []
+
+    def equal(self, what, got, want):
+        if got != want:
+            self.failures.append("%s: got %r, want %r" % (what, got, want))
+
+    def true(self, what, condition):
+        if not condition:
+            self.failures.append(what)
+
+
+def check_box(c, r, n, text, icon, buttons, default=None, owner="none", title=CAPTION_HEX):
+    key = "box.%d." % n
+    c.equal(key + "text", r.get(key + "text"), MSG[text])
+    c.equal(key + "title", r.get(key + "title"), title)
+    c.equal(key + "icon", r.get(key + "icon"), icon)
+    c.equal(key + "buttons", r.get(key + "buttons"), buttons)
+    if default is not None:
+        c.equal(key + "default", r.get(key + "default"), default)
+    c.equal(key + "owner", r.get(key + "owner"), owner)
+
+
+def check_box_count(c, r, count):
+    c.equal("number of boxes", sum(1 for k in r if k.endswith(".title") and k.startswith("box.")), count)
+    c.true("no unexpected box", not any(k.endswith(".unexpected") for k in r))
+
+
+def check_exit(c, r, code):
+    c.equal("driver status", r.get("driver_status"), "0")
+    c.equal("exit code", r.get("exit"), str(code))
+
+
+def trunc_half(value):
+    return -((-value) // 2) if value < 0 else value // 2
+
+
+def check_dialog(c, r):
+    c.equal("dialog title", r.get("dialog.title"), CAPTION_HEX)
+    c.equal("dialog owner", r.get("dialog.owner"), "none")
+    c.equal("cancel button text", r.get("dialog.cancel_text"), hex932("中止"))
+    c.equal("cancel button enabled", r.get("dialog.cancel_enabled"), "1")
+    try:
+        left, top, right, bottom = map(int, r["dialog.rect"].split(","))
+        ml, mt, mr, mb = map(int, r["primary"].split(","))
+    except (KeyError, ValueError):
+        c.failures.append("dialog or monitor rectangle missing")
+        return
+    c.equal("dialog x", left, trunc_half((mr - ml) - (right - left)))
+    c.equal("dialog y", top, trunc_half((mb - mt) - (bottom - top)))
+    c.true("dialog inside the primary monitor", ml <= left and right <= mr and mt <= top and bottom <= mb)
+
+
+def check_no_temporaries(c, game):
+    temps = [p for p in snapshot(game) if p.endswith(".tmp")]
+    c.equal("temporary files left", temps, [])
+
+
+def check_unchanged(c, game, before):
+    after = snapshot(game)
+    changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
+    c.equal("changed files", changed, [])
+
+
+def check_installed(c, ctx, uninst_expected=True):
+    game, source = ctx.game, ctx.source
+    after = snapshot(game)
+    new = snapshot(source)
+    for rel, data in new.items():
+        c.true("installed " + rel, after.get(rel) == data)
+    c.equal("other.arc kept", after.get("other.arc"), ctx.template.get("other.arc"))
+    verify = subprocess.run([ctx.patchtool, "verify", game], capture_output=True)
+    c.equal("patchtool verify", verify.returncode, 0)
+    hvl = after.get("KXQ.hvl", b"")
+    count = struct.unpack_from("<I", hvl, 12)[0] if len(hvl) >= 16 else -1
+    c.equal("hash list records", count, 5)  # four old records and the new empty.arc
+    if not uninst_expected:
+        return
+    text = after.get("uninst.lst", b"")
+    c.true("uninst.lst ends with LF and NUL", text.endswith(b"\n\0"))
+    lines = text[:-1].decode("cp932").split("\n")[:-1]
+    for path in NEW_PATHS + ["KXQ.hvl", "other.arc"]:
+        c.true("uninst.lst lists " + path, path.lower() in lines)
+    c.equal("dollar line last", lines[-1:], ["$uninstaller"])
+    c.equal("no duplicates", len(lines), len(set(lines)))
+
+
+class Context:
+    def __init__(self, args, session):
+        self.args = args
+        self.session = session
+        self.work = args.work
+        self.patchtool = args.patchtool
+        self.game = os.path.join(args.work, "game")
+        self.template_dir = os.path.join(args.work, "game-template")
+        self.source = os.path.join(args.work, "source")
+        self.payloads = {}
+        self.template = {}
+
+    def prepare(self, big_mib):
+        make_game(self.template_dir, self.patchtool)
+        self.template = snapshot(self.template_dir)
+        make_source(self.source, big_mib)
+        path = os.path.join(self.work, "patch.exe")
+        build_patch(self.patchtool, self.args.updater, self.source, path)
+        self.payloads["good"] = path
+
+    def variant(self, name, edit):
+        """A copy of the good payload changed by `edit(bytearray)`."""
+        with open(self.payloads["good"], "rb") as f:
+            data = bytearray(f.read())
+        edit(data)
+        path = os.path.join(self.work, name + ".exe")
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def reset_game(self):
+        shutil.rmtree(self.game, ignore_errors=True)
+        shutil.copytree(self.template_dir, self.game)
+        return snapshot(self.game)
+
+    def run(self, exe, actions, seconds=60):
+        out = os.path.join(self.work, "report.txt")
+        return self.session.drive(out, seconds, exe, self.args.driver, actions)
+
+
+# ----------------------------------------------------------------- scenarios
+
+def second_instance(ctx, c):
+    before = ctx.reset_game()
+    r = ctx.run(ctx.payloads["good"], ["--second"])
+    c.equal("second updater exit", r.get("second.exit"), "-6")
+    c.equal("second updater windows", r.get("second.windows"), "0")
+    check_box(c, r, 1, "CONFIRM_UPDATE", "question", "6,7", NO)
+    check_box_count(c, r, 1)
+    check_exit(c, r, -3)
+    check_unchanged(c, ctx.game, before)
+
+
+def caption_unreadable(ctx, c):
+    r = ctx.run(ctx.args.updater, ["box=ok"])  # the bare image has no caption block
+    check_box(c, r, 1, "VERSION_INFO_FAILED", "warning", OK, title=MSG["ERROR_CAPTION"])
+    check_box_count(c, r, 1)
+    check_exit(c, r, -5)
+
+
+def caption_without_nul(ctx, c):
+    def fill_caption(data):
+        data[0x28000:0x28400] = b"A" * 1024
+    ctx.session.set_install_folder(None)
+    r = ctx.run(ctx.variant("no-nul", fill_caption), ["box=ok"])
+    check_box(c, r, 1, "NOT_INSTALLED", "warning", OK, title=("41" * 1023))
+    check_exit(c, r, -1)
+
+
+def game_running(ctx, c):
+    r = ctx.run(ctx.payloads["good"], ["--hold", ENGINE_MUTEX, ctx.session.winpath(ctx.args.holder), "box=ok"])
+    c.equal("game mutex held", r.get("hold"), "1")
+    check_box(c, r, 1, "GAME_RUNNING", "warning", OK)
+    check_box_count(c, r, 1)
+    check_exit(c, r, -2)
+
+
+def not_installed(ctx, c):
+    ctx.session.set_install_folder(None)
+    r = ctx.run(ctx.payloads["good"], ["box=ok"])
+    check_box(c, r, 1, "NOT_INSTALLED", "warning", OK)
+    check_box_count(c, r, 1)
+    check_exit(c, r, -1)
+
+
+def expand_sz_value(ctx, c):
+    before = ctx.reset_game()
+    ctx.session.set_install_folder(ctx.game, kind="expand")
+    r = ctx.run(ctx.payloads["good"], ["box=ok"])
+    check_box(c, r, 1, "NOT_INSTALLED", "warning", OK)
+    check_exit(c, r, -1)
+    check_unchanged(c, ctx.game, before)
+
+
+def declined(ctx, c):
+    before = ctx.reset_game()
+    r = ctx.run(ctx.payloads["good"], ["box=no"])
+    check_box(c, r, 1, "CONFIRM_UPDATE", "question", "6,7", NO)
+    check_box_count(c, r, 1)
+    check_exit(c, r, -3)
+    check_unchanged(c, ctx.game, before)
+
+
+def completed(ctx, c):
+    ctx.reset_game()
+    r = ctx.run(ctx.payloads["good"], ["box=yes", "dialog", "resume", "box=ok"])
+    check_box(c, r, 1, "CONFIRM_UPDATE", "question", "6,7", NO)
+    check_dialog(c, r)
+    check_box(c, r, 2, "UPDATE_COMPLETED", "information", OK)
+    check_box_count(c, r, 2)
+    check_exit(c, r, 0)
+    check_installed(c, ctx)
+    check_no_temporaries(c, ctx.game)
+
+
+def failed_update(ctx, c, payload, message, code, prepare=None, installed=False):
+    before = ctx.reset_game()
+    if prepare is not None:
+        prepare()
+        before = snapshot(ctx.game)
+    r = ctx.run(payload, ["box=yes", "box=ok"])
+    check_box(c, r, 2, message, "warning", OK)
+    check_box_count(c, r, 2)
+    check_exit(c, r, code)
+    check_no_temporaries(c, ctx.game)
+    if installed:
+        check_installed(c, ctx, uninst_expected=False)
+        c.true("no uninst.lst made", not os.path.exists(os.path.join(ctx.game, "uninst.lst")))
+    else:
+        check_unchanged(c, ctx.game, before)
+
+
+def truncated_payload(ctx, c):
+    size = os.path.getsize(ctx.payloads["good"])
+    failed_update(ctx, c, ctx.variant("truncated", lambda d: d.__delitem__(slice(size - 4096, size))),
+                  "UPDATE_DAMAGED", -2147483647)
+
+
+def checksum_mismatch(ctx, c):
+    def flip_last(data):
+        data[-1] ^= 0xFF  # the last entry's last byte
+    failed_update(ctx, c, ctx.variant("mismatch", flip_last), "UPDATE_DAMAGED", -2147483647)
+
+
+def too_many_entries(ctx, c):
+    def count_257(data):
+        struct.pack_into("<I", data, 0x2840C, 257)
+    failed_update(ctx, c, ctx.variant("too-many", count_257), "UPDATE_DAMAGED", -2147483646)
+
+
+def temporary_file_fails(ctx, c):
+    failed_update(ctx, c, ctx.payloads["good"], "UPDATE_FAILED", -2147483644,
+                  prepare=lambda: shutil.rmtree(os.path.join(ctx.game, "Archive")))
+
+
+def uninstall_list_fails(ctx, c):
+    failed_update(ctx, c, ctx.payloads["good"], "UNINST_LIST_FAILED", -2147483643,
+                  prepare=lambda: os.remove(os.path.join(ctx.game, "uninst.lst")), installed=True)
+
+
+def interrupted(ctx, c, actions, code):
+    before = ctx.reset_game()
+    r = ctx.run(ctx.payloads["good"], ["box=yes", "dialog"] + actions)
+    check_dialog(c, r)
+    check_exit(c, r, code)
+    check_no_temporaries(c, ctx.game)
+    check_unchanged(c, ctx.game, before)
+    return r
+
+
+def cancel_confirmed(ctx, c):
+    r = interrupted(ctx, c, ["cancel=yes"], -2147483642)
+    c.equal("cancel clickable", r.get("cancel.enabled_before"), "1")
+    check_box(c, r, 2, "CONFIRM_CANCEL", "question", "6,7", NO, owner="dialog")
+    check_box_count(c, r, 2)
+    status = bytes.fromhex(r.get("cancel.status", ""))
+    c.true("status names an entry being installed: %r" % status,
+           any(status == (p + "をインストール中").encode("cp932") for p in NEW_PATHS + ["KXQ.hvl"]))
+    c.true("total range is the entry count", r.get("cancel.total", "").endswith("/5"))
+    c.true("file range is 0..65535", r.get("cancel.file", "").endswith("/65535"))
+
+
+def cancel_declined(ctx, c):
+    ctx.reset_game()
+    r = ctx.run(ctx.payloads["good"], ["box=yes", "dialog", "cancel=no", "resume", "box=ok"])
+    check_box(c, r, 2, "CONFIRM_CANCEL", "question", "6,7", NO, owner="dialog")
+    c.equal("cancel still enabled after No", r.get("cancel.enabled_after"), "1")
+    check_box(c, r, 3, "UPDATE_COMPLETED", "information", OK)
+    check_exit(c, r, 0)
+    check_installed(c, ctx)
+
+
+def window_closed(ctx, c):
+    r = interrupted(ctx, c, ["close"], -2147483641)
+    c.equal("WM_CLOSE delivered", r.get("close.sent"), "1")
+    check_box_count(c, r, 1)
+
+
+def quit_message(ctx, c):
+    r = interrupted(ctx, c, ["quit"], -2147483641)
+    c.equal("WM_QUIT posted", r.get("quit.posted"), "1")
+    check_box_count(c, r, 1)
+
+
+GROUPS = {
+    # name: (size of the big entry in MiB, scenarios)
+    "checks": (2, [second_instance, caption_unreadable, game_running, not_installed,
+                   expand_sz_value, caption_without_nul, declined]),
+    "update": (8, [completed, truncated_payload, checksum_mismatch, too_many_entries,
+                   temporary_file_fails, uninstall_list_fails]),
+    "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
+}
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__)
+    p.add_argument("--group", choices=sorted(GROUPS), required=True)
+    p.add_argument("--only", help="run just this scenario")
+    for name in ("updater", "driver", "holder", "patchtool", "work"):
+        p.add_argument("--" + name, required=True)
+    args = p.parse_args()
+    if not os.access(args.patchtool, os.X_OK):
+        print("SKIP: native patchtool %s not found; build the native tree first" % args.patchtool)
+        return 77
+    os.makedirs(args.work, exist_ok=True)
+    prefix = os.environ.get("UPDATER_WINEPREFIX", os.path.join(ROOT, "build", "wine", "prefix"))
+    session = WineSession(ROOT, prefix, args.work)
+    big_mib, scenarios = GROUPS[args.group]
+    ctx = Context(args, session)
+    ctx.prepare(big_mib)
+    failed = 0
+    session.start()
+    try:
+        for scenario in scenarios:
+            if args.only and scenario.__name__ != args.only:
+                continue
+            session.set_install_folder(ctx.game)
+            c = Checks(scenario.__name__)
+            scenario(ctx, c)
+            print("%-24s %s" % (c.name, "ok" if not c.failures else "FAILED"))
+            for f in c.failures:
+                print("    " + f)
+            failed += bool(c.failures)
+    finally:
+        session.stop()
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
