@@ -68,6 +68,11 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     if (!path_join(target, sizeof target, dir, HASH_LIST_NAME) ||
         !path_join(sibling, sizeof sibling, dir, HASH_LIST_NAME, SIBLING_SUFFIX))
         return false;
+    // Windows refuses to replace a read-only list; Wine lets MoveFileExA do
+    // it, so the attribute is checked here and a protected list stays whole.
+    const uint32_t attributes = os_get_attributes(target);
+    if (attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY)))
+        return false;
     if (!file.create_write(sibling))
         return false;
     bool written = file.write(header, HASH_HEADER_SIZE) == HASH_HEADER_SIZE;
