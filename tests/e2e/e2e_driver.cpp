@@ -15,6 +15,9 @@
 //                          is open, answer it
 //     close                send WM_CLOSE to the dialog
 //     quit                 post WM_QUIT to the updater's main thread
+//     hold=FILE            wait for the next box, create FILE, go on once it
+//                          is removed (time for a screenshot)
+//     hold-dialog=FILE     the same for the dialog, frozen mid-copy
 // After the actions every further box is recorded and answered (OK or No)
 // until the updater exits; then exit=<signed code>. Everything has one
 // deadline of SECONDS; past it the updater is ended and timeout=1 recorded.
@@ -389,8 +392,49 @@ bool do_quit(Target& t)
     return true;
 }
 
+// Creates `path` and waits until someone removes it (a screenshot taken).
+void hand_over(const char* path)
+{
+    FILE* f = std::fopen(path, "w");
+    if (f != nullptr)
+        std::fclose(f);
+    while (!past_deadline() && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        Sleep(10);
+}
+
+// hold=PATH: waits for the next message box, lets it paint, hands over.
+bool do_hold_box(Target& t, const char* path)
+{
+    if (wait_window(t, false) == nullptr)
+        return false;
+    Sleep(300);
+    hand_over(path);
+    return true;
+}
+
+// hold-dialog=PATH: waits until the dialog shows a file being installed,
+// freezes the copy there, hands over, lets it go on.
+bool do_hold_dialog(Target& t, const char* path)
+{
+    t.dialog = wait_window(t, true);
+    if (t.dialog == nullptr)
+        return false;
+    HWND status = GetDlgItem(t.dialog, 1001);
+    while (!past_deadline() && IsWindow(status) && window_text(status).empty())
+        Sleep(1);
+    Sleep(30);
+    freeze(t);
+    hand_over(path);
+    thaw(t);
+    return true;
+}
+
 bool run_action(Target& t, const char* action)
 {
+    if (std::strncmp(action, "hold=", 5) == 0)
+        return do_hold_box(t, action + 5);
+    if (std::strncmp(action, "hold-dialog=", 12) == 0)
+        return do_hold_dialog(t, action + 12);
     if (std::strncmp(action, "box=", 4) == 0)
         return do_box(t, action + 4);
     if (std::strncmp(action, "cancel=", 7) == 0)
