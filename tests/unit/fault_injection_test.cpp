@@ -264,6 +264,10 @@ TEST_F(FaultInjection, EveryFailingOperationIsReportedAndLeavesWholeFiles)
             }
         }
     }
+    std::printf("%u faulted runs over a clean run of", runs);
+    for (uint32_t op = 0; op < FAULT_OPERATION_COUNT; ++op)
+        std::printf(" %s %u", op_name(static_cast<FaultOperation>(op)), counts[op]);
+    std::printf("\n");
     EXPECT_GT(runs, 40u);
 }
 
