@@ -10,6 +10,8 @@
 
 #include "platform/fault_injection.h"
 #include "support/install_fixture.h"
+#include "payload/payload.h"
+#include "update/hash_list.h"
 #include "update/transaction.h"
 
 namespace {
@@ -297,6 +299,49 @@ TEST_F(FaultInjection, StagedFilesAreFlushedBeforeTheFirstMove)
         EXPECT_EQ(fault_count(FAULT_FLUSH), c.flushes_before);
         EXPECT_EQ(fault_count(FAULT_MOVE), c.failing_move);
         fault_reset();
+    }
+}
+
+// A read error is not the same as data that is not there: a payload header
+// that cannot be reached is damaged, and so is a shipped hash list the file
+// holds but will not give back (installing without it would put files under
+// their bare names and leave KXQ.hvl stale).
+TEST_F(FaultInjection, ReadErrorsAreNotTakenForMissingData)
+{
+    FileHandle payload;
+    PayloadIndex index;
+    fault_arm(FAULT_SEEK, 1, FAULT_FAIL);
+    EXPECT_EQ(open_payload(payload, f.updater().c_str(), &index), UPDATE_E_DAMAGED);
+    EXPECT_TRUE(fault_fired());
+    payload.close();
+    fault_reset();
+
+    const struct {
+        const char* what;
+        FaultOperation op;
+        uint32_t nth;
+        FaultEffect effect;
+    } cases[] = {
+        {"seek to the list fails", FAULT_SEEK, 1, FAULT_FAIL},
+        {"header read fails", FAULT_READ, 1, FAULT_FAIL},
+        {"header read falls short", FAULT_READ, 1, FAULT_SHORT},
+        {"records read fails", FAULT_READ, 2, FAULT_FAIL},
+        {"records read falls short", FAULT_READ, 2, FAULT_SHORT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(open_payload(payload, f.updater().c_str(), &index), UPDATE_OK);
+        fault_reset();
+        fault_arm(c.op, c.nth, c.effect);
+        int version = 0;
+        EXPECT_TRUE(load_shipped(payload, index, &version).empty());
+        EXPECT_TRUE(fault_fired());
+        EXPECT_EQ(version, SHIPPED_UNREADABLE);
+        fault_reset();
+        // Without the fault the same file gives its list.
+        EXPECT_EQ(load_shipped(payload, index, &version).size(), 3u);
+        EXPECT_EQ(version, 2);
+        payload.close();
     }
 }
 
