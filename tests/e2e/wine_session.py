@@ -67,6 +67,17 @@ class WineSession:
             self.xvfb.terminate()
             self.xvfb.wait()
             self.xvfb = None
+        # Leave a warm server behind, as the harness had it: a Wine program
+        # that the harness starts next on a cold server would hand its pipes
+        # to Wine's background processes and never seem to end.
+        warm = dict(self.env)
+        if os.environ.get("DISPLAY"):
+            warm["DISPLAY"] = os.environ["DISPLAY"]
+        else:
+            warm.pop("DISPLAY", None)
+        subprocess.run(["wineserver", "-p"], env=warm, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=warm, stdin=DEVNULL, stdout=DEVNULL,
+                       stderr=DEVNULL, timeout=60)
 
     def wine(self, args, timeout):
         try:
