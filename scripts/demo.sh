@@ -7,6 +7,8 @@
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export DEMO_ROOT="$root"
+. "$root/scripts/ja-locale.sh"
+updater_ja_locale "$root"
 # The trees make demo builds; another pair of trees can be named instead.
 export DEMO_NATIVE="${DEMO_NATIVE:-$root/build/native}" DEMO_WIN32="${DEMO_WIN32:-$root/build/win32}"
 for f in "$DEMO_NATIVE/patchtool" "$DEMO_WIN32/updater.exe" "$DEMO_WIN32/tests/e2e/e2e_driver.exe"; do
