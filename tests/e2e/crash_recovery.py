@@ -201,6 +201,7 @@ def group_unprivileged(session, ctx):
                              stdin=DEVNULL, capture_output=True, timeout=300)
     finally:
         subprocess.run(as_user + ["wineserver", "-k"], stderr=DEVNULL)
+        shutil.rmtree(home, ignore_errors=True)  # the prefix copy is large
     text = run.stdout.decode("utf-8", "replace")
     print(text[-3000:] + run.stderr.decode("utf-8", "replace")[-2000:])
     ctx.expect("faults test passes as %s" % user, run.returncode == 0 and "[  PASSED  ] 2 tests" in text)
