@@ -72,6 +72,8 @@ bool gather(const char* path, const char* shown, InspectReport* report)
     }
     report->caption = caption;
     report->shipped = load_shipped(file, report->index, &report->version);
+    if (report->version == SHIPPED_UNREADABLE)
+        report->version = 0;  // shown as no list: the version printed is 1, 2 or null
     for (uint32_t j = 0; j < report->index.count; ++j)
         report->entries.push_back(inspect_entry(file, *report, j));
     return true;
