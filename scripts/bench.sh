@@ -32,3 +32,10 @@ fi
 
 section "update throughput, native"
 "$root/bench/apply_throughput.sh" "$native" "$native/bench-apply"
+
+section "update throughput, updater.exe under Wine"
+if [ -f "$win32/updater.exe" ] && [ -f "$win32/bench/plain_copy.exe" ]; then
+    python3 "$root/bench/updater_throughput.py" --native "$native" --win32 "$win32" --work "$native/bench-updater"
+else
+    echo "(not built: $win32/updater.exe or $win32/bench/plain_copy.exe)"
+fi

@@ -11,7 +11,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 for p in cmake g++ make googletest libgtest-dev libbenchmark-dev \
          mingw-w64 g++-mingw-w64-i686 wine wine32:i386 xvfb xauth locales \
          fonts-ipafont-gothic fonts-wine clang libclang-rt-14-dev \
-         imagemagick x11-apps python3 eatmydata; do
+         imagemagick x11-apps python3 eatmydata libeatmydata1:i386; do
     have_pkg "$p" || need="$need $p"
 done
 
