@@ -2,6 +2,8 @@
 // "key=value" lines for the scenario script to check.
 //
 //   e2e_driver.exe OUT SECONDS UPDATER [options] [ACTION...]
+//     --no-icon            record box icons as "unchecked", without waiting
+//                          for the paint and comparing pixels (a benchmark)
 //     --hold NAME HOLDER   run HOLDER NAME first, so another process owns NAME
 //     --second             start a second updater while the first asks its
 //                          question, record its exit, then answer No
@@ -38,6 +40,7 @@ const UINT PBM_GETPOS = WM_USER + 8;
 FILE* out_file = nullptr;
 DWORD deadline_tick = 0;
 int box_count = 0;
+bool check_icons = true;
 std::vector<HWND> seen_boxes;
 
 struct Target {
@@ -223,13 +226,14 @@ Children record_box(HWND box, HWND dialog)
 {
     ++box_count;
     seen_boxes.push_back(box);
-    Sleep(50);  // let the box finish painting before its icon is compared
+    if (check_icons)
+        Sleep(50);  // let the box finish painting before its icon is compared
     Children c = {{}, nullptr, nullptr};
     EnumChildWindows(box, collect_child, reinterpret_cast<LPARAM>(&c));
     char key[64];
     key_for(key, sizeof key, "title"); put(key, hex_of(window_text(box).c_str()));
     key_for(key, sizeof key, "text"); put(key, c.text ? hex_of(window_text(c.text).c_str()) : "");
-    key_for(key, sizeof key, "icon"); put(key, icon_name(c.icon));
+    key_for(key, sizeof key, "icon"); put(key, check_icons ? icon_name(c.icon) : "unchecked");
     std::string ids, def;
     for (HWND b : c.buttons) {
         int id = GetDlgCtrlID(b);
@@ -555,6 +559,10 @@ int main(int argc, char** argv)
     int i = 4;
     bool second = false;
     PROCESS_INFORMATION holder = {};
+    if (i < argc && std::strcmp(argv[i], "--no-icon") == 0) {
+        check_icons = false;
+        ++i;
+    }
     if (i + 2 < argc && std::strcmp(argv[i], "--hold") == 0) {
         put_int("hold", hold_mutex(argv[i + 2], argv[i + 1], &holder) ? 1 : 0);
         i += 3;
