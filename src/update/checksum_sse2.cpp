@@ -83,36 +83,9 @@ CHECKSUM_INLINE uint32_t feed_chunk(Lanes* s, uint32_t mix, const uint8_t* in, u
     return mix * checksum_tables.block_power[blocks] + sum_u32(acc);
 }
 
-struct Folded {
-    uint8_t mix_sum, mix_xor, byte_sum, byte_xor;
-};
-
-Folded fold(const Lanes& s)
-{
-    alignas(16) uint16_t ms[8], mx[8];
-    alignas(16) uint8_t bs[16], bx[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(ms), s.mix_sum);
-    _mm_store_si128(reinterpret_cast<__m128i*>(mx), s.mix_xor);
-    _mm_store_si128(reinterpret_cast<__m128i*>(bs), s.byte_sum);
-    _mm_store_si128(reinterpret_cast<__m128i*>(bx), s.byte_xor);
-    uint32_t a = 0, b = 0, c = 0, d = 0;
-    for (int i = 0; i < 8; ++i) {
-        a += ms[i];
-        b ^= mx[i];
-    }
-    for (int i = 0; i < 16; ++i) {
-        c += bs[i];
-        d ^= bx[i];
-    }
-    return Folded{static_cast<uint8_t>(a), static_cast<uint8_t>(b), static_cast<uint8_t>(c),
-                  static_cast<uint8_t>(d)};
-}
-
 CHECKSUM_ALIGN_STACK void feed_blocks(ContentChecksum* state, const uint8_t* in, uint32_t blocks)
 {
-    uint8_t* st = state->bytes;
-    uint32_t mix = static_cast<uint32_t>(st[0]) | static_cast<uint32_t>(st[1]) << 8 |
-                   static_cast<uint32_t>(st[2]) << 16 | static_cast<uint32_t>(st[3]) << 24;
+    uint32_t mix = checksum_load_mix(state);
     Lanes s;
     s.carry = _mm_set1_epi16(static_cast<int16_t>(mix & 0xFF));
     s.mix_sum = s.mix_xor = s.byte_sum = s.byte_xor = _mm_setzero_si128();
@@ -122,13 +95,13 @@ CHECKSUM_ALIGN_STACK void feed_blocks(ContentChecksum* state, const uint8_t* in,
         in += n * CHECKSUM_BLOCK;
         blocks -= n;
     }
-    const Folded f = fold(s);
-    for (int i = 0; i < 4; ++i)
-        st[i] = static_cast<uint8_t>(mix >> (8 * i));
-    st[4] = static_cast<uint8_t>(st[4] + f.mix_sum);
-    st[5] = static_cast<uint8_t>(st[5] ^ f.mix_xor);
-    st[6] = static_cast<uint8_t>(st[6] + f.byte_sum);
-    st[7] = static_cast<uint8_t>(st[7] ^ f.byte_xor);
+    alignas(16) uint16_t ms[8], mx[8];
+    alignas(16) uint8_t bs[16], bx[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ms), s.mix_sum);
+    _mm_store_si128(reinterpret_cast<__m128i*>(mx), s.mix_xor);
+    _mm_store_si128(reinterpret_cast<__m128i*>(bs), s.byte_sum);
+    _mm_store_si128(reinterpret_cast<__m128i*>(bx), s.byte_xor);
+    checksum_store_lanes(state, mix, ChecksumLanes{ms, mx, 8, bs, bx, 16});
 }
 
 }  // namespace

@@ -59,3 +59,30 @@ constexpr ChecksumTables make_tables()
 
 constexpr ChecksumTables checksum_tables_value = make_tables();
 const ChecksumTables checksum_tables = checksum_tables_value;
+
+uint32_t checksum_load_mix(const ContentChecksum* state)
+{
+    const uint8_t* st = state->bytes;
+    return static_cast<uint32_t>(st[0]) | static_cast<uint32_t>(st[1]) << 8 |
+           static_cast<uint32_t>(st[2]) << 16 | static_cast<uint32_t>(st[3]) << 24;
+}
+
+void checksum_store_lanes(ContentChecksum* state, uint32_t mix, const ChecksumLanes& lanes)
+{
+    uint32_t mix_sum = 0, mix_xor = 0, byte_sum = 0, byte_xor = 0;
+    for (uint32_t i = 0; i < lanes.mix_lanes; ++i) {
+        mix_sum += lanes.mix_sum[i];
+        mix_xor ^= lanes.mix_xor[i];
+    }
+    for (uint32_t i = 0; i < lanes.byte_lanes; ++i) {
+        byte_sum += lanes.byte_sum[i];
+        byte_xor ^= lanes.byte_xor[i];
+    }
+    uint8_t* st = state->bytes;
+    for (int i = 0; i < 4; ++i)
+        st[i] = static_cast<uint8_t>(mix >> (8 * i));
+    st[4] = static_cast<uint8_t>(st[4] + mix_sum);
+    st[5] = static_cast<uint8_t>(st[5] ^ mix_xor);
+    st[6] = static_cast<uint8_t>(st[6] + byte_sum);
+    st[7] = static_cast<uint8_t>(st[7] ^ byte_xor);
+}

@@ -11,6 +11,8 @@
 #pragma once
 #include <cstdint>
 
+#include "update/checksum.h"
+
 // Bytes per vector block: one period of 233's powers modulo 256.
 const uint32_t CHECKSUM_BLOCK = 32;
 // Bytes per chunk whose 32-bit mix is gathered before one scalar step.
@@ -36,3 +38,19 @@ struct ChecksumTables {
 };
 
 extern const ChecksumTables checksum_tables;
+
+// Lane contents of a vector variant after its last block, stored to memory.
+struct ChecksumLanes {
+    const uint16_t* mix_sum;   // 16-bit lanes
+    const uint16_t* mix_xor;
+    uint32_t mix_lanes;
+    const uint8_t* byte_sum;   // 8-bit lanes
+    const uint8_t* byte_xor;
+    uint32_t byte_lanes;
+};
+
+// Reads the 32-bit mix of a stored state.
+uint32_t checksum_load_mix(const ContentChecksum* state);
+// Writes `mix` and folds the lane sums and xors into the stored state; plain
+// code, shared by every vector variant.
+void checksum_store_lanes(ContentChecksum* state, uint32_t mix, const ChecksumLanes& lanes);
