@@ -85,7 +85,6 @@ bool is_class(HWND window, const char* name)
 }
 
 struct WindowSearch {
-    DWORD pid;
     bool want_dialog;
     HWND found;
 };
@@ -93,9 +92,7 @@ struct WindowSearch {
 BOOL CALLBACK match_window(HWND window, LPARAM data)
 {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window) || !is_class(window, "#32770"))
+    if (!IsWindowVisible(window) || !is_class(window, "#32770"))
         return TRUE;
     bool is_dialog = GetDlgItem(window, 1000) != nullptr && GetDlgItem(window, 1002) != nullptr;
     // A dialog being destroyed loses its children first and is briefly a
@@ -111,24 +108,45 @@ BOOL CALLBACK match_window(HWND window, LPARAM data)
     return FALSE;
 }
 
-// A visible top-level dialog of the process: the progress dialog or a message
-// box not recorded yet. Null when none.
-HWND find_window(DWORD pid, bool want_dialog)
+// A visible top-level dialog of the updater: the progress dialog or a message
+// box not recorded yet. Null when none. The updater makes all its windows on
+// its one thread, and asking for that thread's windows is one request to the
+// Wine server where walking every top-level window costs a few per window.
+HWND find_window(DWORD thread_id, bool want_dialog)
 {
-    WindowSearch search = {pid, want_dialog, nullptr};
-    EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {want_dialog, nullptr};
+    EnumThreadWindows(thread_id, match_window, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
 bool exited(const Target& t) { return WaitForSingleObject(t.pi.hProcess, 0) == WAIT_OBJECT_0; }
 
+// Looking for a window costs the Wine server requests that it would
+// otherwise spend on the updater's own calls: after a short while of looking
+// every millisecond, the driver looks less often, so that a long copy is not
+// slowed by the one watching it.
+class PollPause {
+public:
+    void wait()
+    {
+        Sleep(polls_ < FAST_POLLS ? 1 : SLOW_PAUSE_MS);
+        ++polls_;
+    }
+
+private:
+    static const int FAST_POLLS = 50;
+    static const DWORD SLOW_PAUSE_MS = 10;
+    int polls_ = 0;
+};
+
 HWND wait_window(const Target& t, bool want_dialog)
 {
+    PollPause pause;
     while (!past_deadline() && !exited(t)) {
-        HWND found = find_window(t.pi.dwProcessId, want_dialog);
+        HWND found = find_window(t.pi.dwThreadId, want_dialog);
         if (found != nullptr)
             return found;
-        Sleep(1);
+        pause.wait();
     }
     return nullptr;
 }
@@ -468,8 +486,9 @@ bool start(const char* exe, PROCESS_INFORMATION* pi)
 void drain_until_exit(Target& t)
 {
     thaw(t);
+    PollPause pause;
     while (!past_deadline() && !exited(t)) {
-        HWND box = find_window(t.pi.dwProcessId, false);
+        HWND box = find_window(t.pi.dwThreadId, false);
         if (box != nullptr) {
             Children c = record_box(box, t.dialog);
             char key[64];
@@ -477,7 +496,7 @@ void drain_until_exit(Target& t)
             put(key, "1");
             answer_box(box, c, c.buttons.size() > 1 ? IDNO : IDOK);
         }
-        Sleep(2);
+        pause.wait();
     }
 }
 
@@ -513,7 +532,7 @@ void run_second(Target& first, const char* exe)
     }
     int windows = 0;
     while (!past_deadline() && !exited(second)) {
-        if (find_window(second.pi.dwProcessId, false) || find_window(second.pi.dwProcessId, true))
+        if (find_window(second.pi.dwThreadId, false) || find_window(second.pi.dwThreadId, true))
             ++windows;
         Sleep(1);
     }
