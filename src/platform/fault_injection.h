@@ -13,6 +13,7 @@
 enum FaultOperation : uint32_t {
     FAULT_OPEN_READ,       // os_open_read
     FAULT_CREATE_WRITE,    // os_create_write
+    FAULT_OPEN_WRITE,      // os_open_write
     FAULT_READ,            // os_read
     FAULT_WRITE,           // os_write
     FAULT_SEEK,            // os_seek

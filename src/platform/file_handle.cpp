@@ -16,6 +16,14 @@ bool FileHandle::create_write(const char* path)
     return is_open();
 }
 
+bool FileHandle::open_write(const char* path)
+{
+    if (is_open())
+        return false;
+    handle_ = os_open_write(path);
+    return is_open();
+}
+
 uint32_t FileHandle::read(void* dst, uint32_t n)
 {
     return os_read(handle_, dst, n);

@@ -15,6 +15,7 @@ public:
     // Both refuse (false) while a file is open, leaving it open.
     bool open_read(const char* path);     // shared read, existing file only
     bool create_write(const char* path);  // exclusive, truncates; fails on read-only
+    bool open_write(const char* path);    // exclusive, existing file kept whole
     uint32_t read(void* dst, uint32_t n);         // one call: count read, 0 on failure
     uint32_t write(const void* src, uint32_t n);  // one call: count written, 0 on failure
     bool seek(uint32_t position);   // true iff the new position equals `position`

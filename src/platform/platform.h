@@ -27,6 +27,9 @@ OsHandle os_open_read(const char* path);
 // CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS, same flags): truncates an
 // existing file; fails on a read-only one. OS_INVALID_HANDLE on failure.
 OsHandle os_create_write(const char* path);
+// CreateFileA(GENERIC_WRITE, no sharing, OPEN_EXISTING, FILE_ATTRIBUTE_ARCHIVE):
+// an existing file, kept as it is, for a later flush. OS_INVALID_HANDLE on failure.
+OsHandle os_open_write(const char* path);
 // One ReadFile / WriteFile call; the count transferred, 0 on failure.
 uint32_t os_read(OsHandle h, void* dst, uint32_t n);
 uint32_t os_write(OsHandle h, const void* src, uint32_t n);

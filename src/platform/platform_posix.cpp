@@ -118,6 +118,20 @@ OsHandle os_create_write(const char* path)
     return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true);
 }
 
+OsHandle os_open_write(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_OPEN_WRITE) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+        return OS_INVALID_HANDLE;
+    // OPEN_EXISTING with write access: no folder, no read-only file, and no
+    // file that any handle holds, as for CREATE_ALWAYS, but nothing truncated.
+    if (S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false))
+        return OS_INVALID_HANDLE;
+    int fd = open(host.c_str(), O_WRONLY | O_CLOEXEC);
+    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true);
+}
+
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 {
     PosixFile* f = find_handle(h);

@@ -33,6 +33,12 @@ OsHandle os_create_write(const char* path)
                                    FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+OsHandle os_open_write(const char* path)
+{
+    return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_ARCHIVE, nullptr));
+}
+
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 {
     DWORD got = 0;

@@ -4,6 +4,23 @@
 
 namespace {
 
+// Every staged file reaches the disk before the first move makes any of them
+// a game file, so that a power cut after a reported success cannot leave an
+// empty or torn game file. Flushing here rather than as each file is written
+// lets the system write one file out while the next one is being copied;
+// each flush then mostly waits for what is already on its way.
+bool flush_staged(UpdateSession& s)
+{
+    for (const StagedEntry& e : s.entries) {
+        if (!e.staged)
+            continue;
+        FileHandle tmp;
+        if (!tmp.open_write(e.tmp) || !tmp.flush())
+            return false;
+    }
+    return true;
+}
+
 // Moves in index order; the first failure ends the commit and the files moved
 // before it stay (there is nothing to roll back to).
 bool move_staged(UpdateSession& s)
@@ -23,7 +40,7 @@ bool move_staged(UpdateSession& s)
 
 void commit_all(UpdateSession& s)
 {
-    if (!move_staged(s)) {
+    if (!flush_staged(s) || !move_staged(s)) {
         s.result = UPDATE_E_FAILED;
         return;
     }

@@ -49,8 +49,9 @@ bool announce_entry(UpdateSession& s, uint32_t j)
     return !pump_and_poll(s);
 }
 
-// Creates the temporary file, copies and checksums the entry into it, makes
-// it durable and verifies it. False when the loop must stop.
+// Creates the temporary file, copies and checksums the entry into it and
+// verifies it. False when the loop must stop. The file is made durable later,
+// with all the others, just before the commit (see commit.cpp).
 bool write_staged(UpdateSession& s, uint32_t j)
 {
     StagedEntry& e = s.entries[j];
@@ -63,13 +64,7 @@ bool write_staged(UpdateSession& s, uint32_t j)
         return false;
     }
     ContentChecksum sum = {};
-    bool copied = copy_entry(s, j, tmp, &sum);
-    // Flushed before the commit renames it, so a power cut after a reported
-    // success cannot leave an empty or torn game file.
-    if (copied && !tmp.flush()) {
-        s.result = UPDATE_E_FAILED;
-        copied = false;
-    }
+    const bool copied = copy_entry(s, j, tmp, &sum);
     tmp.close();
     if (stop_requested() || !copied)
         return false;

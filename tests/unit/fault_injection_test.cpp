@@ -56,7 +56,7 @@ struct Fault {
 
 const char* op_name(FaultOperation op)
 {
-    static const char* const names[] = {"open_read", "create_write", "read", "write", "seek", "flush",
+    static const char* const names[] = {"open_read", "create_write", "open_write", "read", "write", "seek", "flush",
                                         "set_attributes", "get_attributes", "move", "delete"};
     return op < FAULT_ANY ? names[op] : "any";
 }
@@ -241,7 +241,7 @@ TEST_F(FaultInjection, EveryFailingOperationIsReportedAndLeavesWholeFiles)
     for (uint32_t op = 0; op < FAULT_OPERATION_COUNT; ++op)
         counts[op] = fault_count(static_cast<FaultOperation>(op));
     // Every kind the update depends on is exercised at least once.
-    for (FaultOperation op : {FAULT_OPEN_READ, FAULT_CREATE_WRITE, FAULT_READ, FAULT_WRITE, FAULT_SEEK, FAULT_FLUSH,
+    for (FaultOperation op : {FAULT_OPEN_READ, FAULT_CREATE_WRITE, FAULT_OPEN_WRITE, FAULT_READ, FAULT_WRITE, FAULT_SEEK, FAULT_FLUSH,
                               FAULT_SET_ATTRIBUTES, FAULT_GET_ATTRIBUTES, FAULT_MOVE, FAULT_DELETE})
         ASSERT_GT(counts[op], 0u) << op_name(op);
 

@@ -137,6 +137,30 @@ TEST_F(PlatformPosix, ReadOnlySourceMovesAndMissingFilesFail)
     EXPECT_EQ(os_open_read(win("missing").c_str()), OS_INVALID_HANDLE);
 }
 
+// OPEN_EXISTING for writing keeps the bytes (a staged file is reopened only
+// to be flushed) and is refused where CREATE_ALWAYS would be, and on no file.
+TEST_F(PlatformPosix, OpenForWritingKeepsAnExistingFileWhole)
+{
+    ASSERT_TRUE(write_file(win("staged.tmp"), "staged bytes"));
+    OsHandle h = os_open_write(win("STAGED.TMP").c_str());
+    ASSERT_NE(h, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_open_read(win("staged.tmp").c_str()), OS_INVALID_HANDLE);  // held exclusively
+    EXPECT_TRUE(os_flush(h));
+    os_close(h);
+    EXPECT_EQ(read_host_file(dir.host("staged.tmp")), "staged bytes");
+
+    EXPECT_EQ(os_open_write(win("missing.tmp").c_str()), OS_INVALID_HANDLE);
+    EXPECT_FALSE(host_file_exists(dir.host("missing.tmp")));
+    ASSERT_TRUE(os_set_readonly(win("staged.tmp").c_str()));
+    EXPECT_EQ(os_open_write(win("staged.tmp").c_str()), OS_INVALID_HANDLE);
+    ASSERT_EQ(mkdir(dir.host("sub").c_str(), 0755), 0);
+    EXPECT_EQ(os_open_write(win("sub").c_str()), OS_INVALID_HANDLE);
+    OsHandle reader = os_open_read(win("staged.tmp").c_str());
+    ASSERT_TRUE(os_set_normal_attributes(win("staged.tmp").c_str()));
+    EXPECT_EQ(os_open_write(win("staged.tmp").c_str()), OS_INVALID_HANDLE);  // another handle holds it
+    os_close(reader);
+}
+
 TEST_F(PlatformPosix, FoldersAreNeitherOpenedReplacedNorDeleted)
 {
     ASSERT_EQ(mkdir(dir.host("sub").c_str(), 0755), 0);

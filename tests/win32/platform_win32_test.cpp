@@ -73,6 +73,24 @@ TEST_F(PlatformWin32, SharingFlagsAdmitReadersOnly)
     os_close(writer);
 }
 
+// A staged file is reopened only to be flushed: OPEN_EXISTING keeps its
+// bytes, holds it alone, and makes no file where there is none.
+TEST_F(PlatformWin32, OpenForWritingKeepsTheFileAndHoldsItAlone)
+{
+    ASSERT_TRUE(make("a", "abc"));
+    OsHandle writer = os_open_write(path("A").c_str());
+    ASSERT_NE(writer, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_open_read(path("a").c_str()), OS_INVALID_HANDLE);
+    EXPECT_TRUE(os_flush(writer));
+    EXPECT_EQ(os_size(writer), 3u);
+    os_close(writer);
+    EXPECT_EQ(os_open_write(path("b").c_str()), OS_INVALID_HANDLE);
+    EXPECT_EQ(os_get_attributes(path("b").c_str()), OS_INVALID_ATTRIBUTES);
+    ASSERT_TRUE(CreateDirectoryA(path("sub").c_str(), nullptr));
+    EXPECT_EQ(os_open_write(path("sub").c_str()), OS_INVALID_HANDLE);
+    EXPECT_TRUE(RemoveDirectoryA(path("sub").c_str()));
+}
+
 TEST_F(PlatformWin32, FoldersAndSeekLimits)
 {
     ASSERT_TRUE(CreateDirectoryA(path("sub").c_str(), nullptr));
