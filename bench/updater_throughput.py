@@ -19,7 +19,7 @@ the completion box).
 
   bench/updater_throughput.py [--native DIR] [--win32 DIR] [--work DIR]
 Wine prefix: $UPDATER_WINEPREFIX (default build/wine/prefix); rounds:
-$APPLY_ROUNDS (default 3)."""
+$APPLY_ROUNDS (default 5)."""
 
 import argparse
 import os
@@ -171,7 +171,7 @@ def main():
     p.add_argument("--win32", default=os.path.join(ROOT, "build", "win32"))
     p.add_argument("--work", default=os.path.join(ROOT, "build", "bench-updater"))
     args = p.parse_args()
-    rounds = int(os.environ.get("APPLY_ROUNDS", "3"))
+    rounds = int(os.environ.get("APPLY_ROUNDS", "5"))
     os.makedirs(args.work, exist_ok=True)
     prefix = os.environ.get("UPDATER_WINEPREFIX", os.path.join(ROOT, "build", "wine", "prefix"))
     session = WineSession(ROOT, prefix, args.work)
