@@ -56,6 +56,14 @@ bool is_read_only(const struct stat& st)
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
+// What Windows refuses to open for writing, create over or delete: a folder, a
+// read-only file, and a file that any handle holds (none here shares writing
+// or deletion).
+bool refuses_exclusive_access(const struct stat& st)
+{
+    return S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false);
+}
+
 bool injected(FaultOperation op)
 {
     FaultEffect effect;
@@ -109,9 +117,7 @@ OsHandle os_create_write(const char* path)
     if (injected(FAULT_CREATE_WRITE) || !host_path(path, &host))
         return OS_INVALID_HANDLE;
     if (stat(host.c_str(), &st) == 0) {
-        // CREATE_ALWAYS is refused over a read-only file or a folder, and
-        // exclusive access over a file that any handle holds.
-        if (S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false))
+        if (refuses_exclusive_access(st))  // CREATE_ALWAYS over it
             return OS_INVALID_HANDLE;
     }
     int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -124,9 +130,8 @@ OsHandle os_open_write(const char* path)
     struct stat st;
     if (injected(FAULT_OPEN_WRITE) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
-    // OPEN_EXISTING with write access: no folder, no read-only file, and no
-    // file that any handle holds, as for CREATE_ALWAYS, but nothing truncated.
-    if (S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false))
+    // As for CREATE_ALWAYS, but the file must be there and stays as it is.
+    if (refuses_exclusive_access(st))
         return OS_INVALID_HANDLE;
     int fd = open(host.c_str(), O_WRONLY | O_CLOEXEC);
     return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true);
@@ -278,9 +283,7 @@ bool os_delete_file(const char* path)
     struct stat st;
     if (injected(FAULT_DELETE) || !host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return false;
-    // DeleteFileA removes no folder, no read-only file and no file that is open
-    // without FILE_SHARE_DELETE (every handle here).
-    if (S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false))
+    if (refuses_exclusive_access(st))  // DeleteFileA
         return false;
     return unlink(host.c_str()) == 0;
 }
