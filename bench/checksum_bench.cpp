@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "update/checksum.h"
-#include "update/cpu_features.h"
+#include "checksum/checksum.h"
+#include "checksum/cpu_features.h"
 
 namespace {
 

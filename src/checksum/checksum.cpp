@@ -1,9 +1,9 @@
-#include "update/checksum.h"
+#include "checksum/checksum.h"
 
 #include <cstring>
 
+#include "checksum/cpu_features.h"
 #include "platform/little_endian.h"
-#include "update/cpu_features.h"
 
 void checksum_update_plain(ContentChecksum* state, const void* data, uint32_t length)
 {

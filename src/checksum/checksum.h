@@ -17,7 +17,7 @@ const uint32_t CHECKSUM_MULTIPLIER = 233;
 void checksum_update(ContentChecksum* state, const void* data, uint32_t length);
 // The plain byte-by-byte definition; the reference every faster variant must equal.
 void checksum_update_plain(ContentChecksum* state, const void* data, uint32_t length);
-// The same result in 128-bit lanes; only where cpu_has_sse2() (update/cpu_features.h).
+// The same result in 128-bit lanes; only where cpu_has_sse2() (checksum/cpu_features.h).
 void checksum_update_sse2(ContentChecksum* state, const void* data, uint32_t length);
 // The same result in 256-bit lanes; only where cpu_has_avx2().
 void checksum_update_avx2(ContentChecksum* state, const void* data, uint32_t length);

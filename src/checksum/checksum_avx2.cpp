@@ -1,9 +1,9 @@
 // The checksum in 256-bit lanes: 32 bytes per step. Only this file is built
 // with AVX2, and nothing here is inline code shared with other files, so no
 // AVX2 instruction can run unless the dispatcher chose this variant.
-#include "update/checksum.h"
+#include "checksum/checksum.h"
 
-#include "update/checksum_tables.h"
+#include "checksum/checksum_tables.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>

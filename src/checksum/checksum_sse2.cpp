@@ -1,9 +1,9 @@
 // The checksum in 128-bit lanes: 16 bytes per step, two steps per block. Only
 // this file is built with SSE2, and nothing here is inline code shared with
 // other files, so no SSE2 instruction runs unless the dispatcher chose it.
-#include "update/checksum.h"
+#include "checksum/checksum.h"
 
-#include "update/checksum_tables.h"
+#include "checksum/checksum_tables.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

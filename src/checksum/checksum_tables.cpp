@@ -1,6 +1,6 @@
-#include "update/checksum_tables.h"
+#include "checksum/checksum_tables.h"
 
-#include "update/checksum.h"
+#include "checksum/checksum.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #pragma once
 #include <cstdint>
 
-#include "update/checksum.h"
+#include "checksum/checksum.h"
 
 // Bytes per vector block: one period of 233's powers modulo 256.
 const uint32_t CHECKSUM_BLOCK = 32;

@@ -1,4 +1,4 @@
-#include "update/cpu_features.h"
+#include "checksum/cpu_features.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -2,7 +2,7 @@
 // maps an update's result to its message and message-box style.
 #pragma once
 #include <cstdint>
-#include "update/update_result.h"
+#include "result/update_result.h"
 
 // Fixed texts. Most are filled with U+3000 (0x81 0x40) to exactly 52 bytes;
 // the fill is part of what the user sees.

@@ -4,7 +4,7 @@
 // real one that WinMain uses.
 #pragma once
 #include <windows.h>
-#include "update/update_result.h"
+#include "result/update_result.h"
 
 extern const char UPDATER_MUTEX_NAME[];  // "Updater for Velmora is executing."
 extern const char ENGINE_MUTEX_NAME[];   // "Quillon for Velmora is executing."

@@ -4,10 +4,9 @@
 #pragma once
 #include <cstdint>
 #include <vector>
-#include "payload/payload.h"
+#include "checksum/checksum.h"
+#include "hash_list/hash_list_format.h"
 #include "platform/file_handle.h"
-#include "update/checksum.h"
-#include "update/hash_list_format.h"
 
 typedef std::vector<HashRecord> HashList;
 
@@ -17,13 +16,13 @@ typedef std::vector<HashRecord> HashList;
 // zero-filled from the point the bytes stopped. Never allocates more than the
 // file can supply.
 bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list);
-// The shipped records from the first entry named "kxq.hvl"; empty on any problem.
-HashList load_shipped(FileHandle& payload, const PayloadIndex& index);
-// The same; *version := 1 or 2 for a list read in full (possibly of 0 records),
-// 0 when the shipped list is empty because of a problem with its bytes, and
-// SHIPPED_UNREADABLE when the file holds them but a seek or read failed.
-const int SHIPPED_UNREADABLE = -1;
-HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* version);
+// Reads a whole hash list (version 1 or 2, widened) that starts at `position`
+// of an open file, such as the shipped list inside a payload. Empty on any
+// problem; *version := 1 or 2 for a list read in full (possibly of 0 records),
+// 0 when its bytes are not a list, and HASH_LIST_UNREADABLE when the file
+// holds them but a seek or read failed.
+const int HASH_LIST_UNREADABLE = -1;
+HashList read_hash_list_at(FileHandle& file, uint32_t position, int* version);
 // Parses a hash list held in memory (patchtool); version 1 or 2, widened.
 // False for a short header, unknown magic or short records. *version := 1 or 2.
 bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int* version);

@@ -1,10 +1,10 @@
 #include <cstring>
 
+#include "hash_list/hash_list.h"
+#include "hash_list/hash_list_records.h"
+#include "hash_list/name_compare.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
-#include "update/hash_list.h"
-#include "update/hash_list_records.h"
-#include "update/name_compare.h"
 
 const char* path_file_part(const char* path)
 {

@@ -1,12 +1,11 @@
 #include <cstring>
 #include <vector>
 
+#include "hash_list/hash_list.h"
+#include "hash_list/hash_list_records.h"
 #include "platform/little_endian.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
-#include "update/hash_list.h"
-#include "update/hash_list_records.h"
-#include "update/name_compare.h"
 
 bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list)
 {
@@ -42,74 +41,51 @@ namespace {
 
 // Reads `count` records of `record_size` bytes in one call, refusing a count
 // the rest of the file cannot supply before allocating anything.
-bool read_records(FileHandle& payload, uint32_t position, uint32_t count, uint32_t record_size,
+bool read_records(FileHandle& file, uint32_t position, uint32_t count, uint32_t record_size,
                   HashList* out)
 {
-    const uint32_t available = bytes_left(payload.size(), position);
+    const uint32_t available = bytes_left(file.size(), position);
     if (count > available / record_size)
         return false;
     const uint32_t wanted = count * record_size;
     std::vector<uint8_t> bytes(wanted);
-    if (wanted && payload.read(bytes.data(), wanted) != wanted)
+    if (wanted && file.read(bytes.data(), wanted) != wanted)
         return false;
     widen_records(bytes.data(), count, record_size, out);
     return true;
 }
 
-// First entry whose whole name, lower-cased, is "kxq.hvl"; -1 when none.
-int64_t find_hash_list_entry(const PayloadIndex& index)
-{
-    for (uint32_t j = 0; j < index.count; ++j) {
-        char name[97];
-        entry_name(index, j, name);
-        if (names_equal(name, HASH_LIST_NAME_LOWER))
-            return j;
-    }
-    return -1;
-}
-
 }  // namespace
 
-HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* version)
+HashList read_hash_list_at(FileHandle& file, uint32_t position, int* version)
 {
     HashList records;
     *version = 0;
-    const int64_t found = find_hash_list_entry(index);
-    uint32_t position = 0;
-    // Only the first entry of that name is tried, whatever happens to it.
-    if (found < 0 || !entry_position(index, static_cast<uint32_t>(found), &position))
-        return records;
     // Bytes the file holds but will not give back are a read error, not a
     // payload without a list: installing unverified under bare names would
     // put files in the wrong places and report success.
-    const uint32_t held = bytes_left(payload.size(), position);
-    if (!payload.seek(position)) {
-        *version = held ? SHIPPED_UNREADABLE : 0;
+    const uint32_t held = bytes_left(file.size(), position);
+    if (!file.seek(position)) {
+        *version = held ? HASH_LIST_UNREADABLE : 0;
         return records;
     }
     uint8_t header[HASH_HEADER_SIZE];
-    if (payload.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE) {
-        *version = held >= HASH_HEADER_SIZE ? SHIPPED_UNREADABLE : 0;
+    if (file.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE) {
+        *version = held >= HASH_HEADER_SIZE ? HASH_LIST_UNREADABLE : 0;
         return records;
     }
     const uint32_t record_size = hash_record_size(header);
     if (record_size == 0)
         return records;
     const uint32_t count = load_u32le(header + HASH_HEADER_COUNT);
-    if (!read_records(payload, position + HASH_HEADER_SIZE, count, record_size, &records)) {
+    if (!read_records(file, position + HASH_HEADER_SIZE, count, record_size, &records)) {
         const bool held_all = count <= bytes_left(held, HASH_HEADER_SIZE) / record_size;
-        *version = held_all ? SHIPPED_UNREADABLE : 0;
+        *version = held_all ? HASH_LIST_UNREADABLE : 0;
         records.clear();
         return records;
     }
     *version = hash_list_version(record_size);
     return records;
-}
-
-HashList load_shipped(FileHandle& payload, const PayloadIndex& index)
-{
-    int version = 0;
-    return load_shipped(payload, index, &version);
 }
 
 bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int* version)

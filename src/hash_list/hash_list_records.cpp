@@ -1,4 +1,4 @@
-#include "update/hash_list_records.h"
+#include "hash_list/hash_list_records.h"
 
 #include <cstring>
 

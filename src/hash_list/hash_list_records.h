@@ -3,8 +3,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "hash_list/hash_list.h"
 #include "platform/file_handle.h"
-#include "update/hash_list.h"
 
 // Record size selected by the header's magic: 256 (version 2), 64 (version 1),
 // 0 for any other magic.

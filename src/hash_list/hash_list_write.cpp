@@ -1,11 +1,11 @@
 #include <cstring>
 #include <vector>
 
+#include "hash_list/hash_list.h"
+#include "hash_list/hash_list_records.h"
 #include "platform/little_endian.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
-#include "update/hash_list.h"
-#include "update/hash_list_records.h"
 
 bool write_back(const char* dir, FileHandle& file, const HashListHeader& header, const HashList& list)
 {

@@ -1,4 +1,4 @@
-#include "update/name_compare.h"
+#include "hash_list/name_compare.h"
 
 #include <cstring>
 

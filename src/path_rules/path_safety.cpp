@@ -1,5 +1,8 @@
-#include "update/path_safety.h"
+#include "path_rules/path_safety.h"
 
+#include <cstring>
+
+#include "platform/path_buffer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -77,4 +80,29 @@ bool path_with_backslashes(char* out, uint32_t cap, const char* path)
         return false;
     out[used] = '\0';
     return true;
+}
+
+namespace {
+
+// key := a + suffix with "\" for every separator, lower-cased as the engine
+// lower-cases names; false when it does not fit a path.
+bool target_key(char key[OS_PATH_SIZE], const char* path, const char* suffix)
+{
+    char joined[OS_PATH_SIZE];
+    if (!text_join(joined, sizeof joined, path, suffix) ||
+        !path_with_backslashes(key, OS_PATH_SIZE, joined))
+        return false;
+    os_ansi_lower(key);
+    return true;
+}
+
+}  // namespace
+
+bool paths_name_one_file(const char* a, const char* a_suffix, const char* b, const char* b_suffix)
+{
+    char left[OS_PATH_SIZE];
+    char right[OS_PATH_SIZE];
+    if (!target_key(left, a, a_suffix) || !target_key(right, b, b_suffix))
+        return false;
+    return std::strcmp(left, right) == 0;
 }

@@ -13,3 +13,8 @@ bool path_escapes_folder(const char* path);
 // out := `path` with every "/" separator replaced by "\", so that two spellings
 // of one target compare equal. False (out = "") when it does not fit `cap`.
 bool path_with_backslashes(char* out, uint32_t cap, const char* path);
+// a + a_suffix and b + b_suffix (suffixes may be null) name the same file:
+// "/" and "\" are one separator and letters compare after the engine's
+// lower-casing. Texts that do not fit a path are never equal (such an entry
+// fails its own length test).
+bool paths_name_one_file(const char* a, const char* a_suffix, const char* b, const char* b_suffix);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 #include "platform/file_handle.h"
-#include "update/update_result.h"
+#include "result/update_result.h"
 
 struct PayloadIndex {
     uint32_t count = 0;

@@ -1,13 +1,13 @@
-#include "payload/payload_builder.h"
+#include "publish/payload_builder.h"
 
 #include <cstring>
 
-#include "payload/payload_builder_internal.h"
+#include "hash_list/hash_list_format.h"
+#include "hash_list/name_compare.h"
+#include "path_rules/path_safety.h"
 #include "payload/payload_format.h"
 #include "platform/platform.h"
-#include "update/hash_list_format.h"
-#include "update/name_compare.h"
-#include "update/path_safety.h"
+#include "publish/payload_builder_internal.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "payload/payload_builder.h"
 #include "platform/file_handle.h"
+#include "publish/payload_builder.h"
 
 // Where everything lands once the sizes are known.
 struct BuilderLayout {

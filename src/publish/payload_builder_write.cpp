@@ -2,11 +2,11 @@
 #include <array>
 #include <cstring>
 
-#include "payload/payload_builder_internal.h"
+#include "checksum/checksum.h"
+#include "hash_list/hash_list_format.h"
 #include "payload/payload_format.h"
 #include "platform/little_endian.h"
-#include "update/checksum.h"
-#include "update/hash_list_format.h"
+#include "publish/payload_builder_internal.h"
 
 bool write_zeros(FileHandle& out, uint32_t n)
 {

@@ -1,4 +1,4 @@
-#include "update/update_result.h"
+#include "result/update_result.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // "<target>.tmp"; nothing in the installation folder is replaced here.
 #include <cstring>
 
+#include "hash_list/hash_list_format.h"
+#include "hash_list/name_compare.h"
 #include "platform/path_buffer.h"
-#include "update/hash_list_format.h"
-#include "update/name_compare.h"
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
 

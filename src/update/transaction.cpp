@@ -1,5 +1,6 @@
 #include "update/transaction.h"
 
+#include "update/shipped_list.h"
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
 

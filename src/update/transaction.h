@@ -2,8 +2,8 @@
 // checksumming it, verify against the shipped hash list, and only then move the
 // staged files over their targets, rewrite KXQ.hvl and merge uninst.lst.
 #pragma once
+#include "result/update_result.h"
 #include "update/progress.h"
-#include "update/update_result.h"
 
 // Runs the update from the running executable's own payload into `dir`.
 UpdateResult run_update(const char* dir, ProgressView& progress);

@@ -6,13 +6,13 @@
 #pragma once
 #include <cstdint>
 #include <vector>
+#include "checksum/checksum.h"
+#include "hash_list/hash_list.h"
 #include "payload/payload.h"
 #include "platform/file_handle.h"
 #include "platform/platform.h"
-#include "update/checksum.h"
-#include "update/hash_list.h"
+#include "result/update_result.h"
 #include "update/progress.h"
-#include "update/update_result.h"
 
 // One 1 MiB chunk: the granularity of copying, checksumming and pumping.
 const uint32_t COPY_CHUNK_SIZE = 0x100000;

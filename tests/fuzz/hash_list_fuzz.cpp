@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "update/hash_list.h"
+#include "hash_list/hash_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

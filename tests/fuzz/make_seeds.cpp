@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "checksum/checksum.h"
+#include "hash_list/hash_list.h"
 #include "payload/payload_format.h"
 #include "platform/little_endian.h"
-#include "update/checksum.h"
-#include "update/hash_list.h"
 #include "uninstall_list/uninstall_list.h"
 
 namespace {

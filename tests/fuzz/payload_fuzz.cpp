@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "fuzz_support.h"
+#include "hash_list/hash_list.h"
 #include "payload/payload.h"
 #include "payload/payload_format.h"
-#include "update/hash_list.h"
+#include "update/shipped_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "checksum/checksum.h"
 #include "platform/fault_injection.h"
 #include "platform/little_endian.h"
-#include "update/checksum.h"
 #include "update/transaction.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 #include <gtest/gtest.h>
+#include "result/update_result.h"
 #include "support/scripted_progress.h"
 #include "support/temp_dir.h"
-#include "update/update_result.h"
 
 // The 8 stored bytes of the content checksum of `data`.
 std::string checksum_of(const std::string& data);

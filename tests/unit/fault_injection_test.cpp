@@ -8,10 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "hash_list/hash_list.h"
+#include "payload/payload.h"
 #include "platform/fault_injection.h"
 #include "support/install_fixture.h"
-#include "payload/payload.h"
-#include "update/hash_list.h"
+#include "update/shipped_list.h"
 #include "update/transaction.h"
 
 namespace {

@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "hash_list/hash_list.h"
+#include "hash_list/name_compare.h"
 #include "payload/payload.h"
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
+#include "result/update_result.h"
 #include "support/payload_bytes.h"
 #include "support/temp_dir.h"
-#include "update/hash_list.h"
-#include "update/name_compare.h"
-#include "update/update_result.h"
+#include "update/shipped_list.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 // reader, and what the format cannot hold is refused with nothing left behind.
 #include <filesystem>
 
+#include "hash_list/hash_list.h"
 #include "payload/payload.h"
-#include "payload/payload_builder.h"
+#include "publish/payload_builder.h"
 #include "support/install_fixture.h"
-#include "update/hash_list.h"
+#include "update/shipped_list.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // installation folder or onto one file twice.
 #include <filesystem>
 
+#include "path_rules/path_safety.h"
 #include "platform/platform.h"
 #include "support/install_fixture.h"
-#include "update/path_safety.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
-#include "payload/payload_builder.h"
+#include "publish/payload_builder.h"
 #include "terminal_progress.h"
 
 namespace {

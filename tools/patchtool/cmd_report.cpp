@@ -8,9 +8,10 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "hash_list/hash_list.h"
 #include "payload/payload.h"
-#include "update/hash_list.h"
-#include "update/update_result.h"
+#include "result/update_result.h"
+#include "update/shipped_list.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "hash_list/hash_list.h"
 #include "platform/path_buffer.h"
-#include "update/hash_list.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // 0 success, 1 a failure the command reports, 2 a usage error.
 #pragma once
 #include <cstdint>
+#include "checksum/checksum.h"
 #include "platform/file_handle.h"
-#include "update/checksum.h"
 
 const int EXIT_OK = 0;
 const int EXIT_FAILED = 1;
