@@ -17,10 +17,10 @@ typedef std::vector<HashRecord> HashList;
 // file can supply.
 bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list);
 // Reads a whole hash list (version 1 or 2, widened) that starts at `position`
-// of an open file, such as the shipped list inside a payload. Empty on any
-// problem; *version := 1 or 2 for a list read in full (possibly of 0 records),
-// 0 when its bytes are not a list, and HASH_LIST_UNREADABLE when the file
-// holds them but a seek or read failed.
+// of an open file, such as the shipped list inside a payload. *version := 1 or
+// 2 for a list read in full (possibly of 0 records); HASH_LIST_UNREADABLE, with
+// no records, for anything else: unreachable, a header shorter than 16 bytes,
+// an unknown magic, a count the file cannot supply, or a failed read.
 const int HASH_LIST_UNREADABLE = -1;
 HashList read_hash_list_at(FileHandle& file, uint32_t position, int* version);
 // Parses a hash list held in memory (patchtool); version 1 or 2, widened.

@@ -60,27 +60,21 @@ bool read_records(FileHandle& file, uint32_t position, uint32_t count, uint32_t 
 HashList read_hash_list_at(FileHandle& file, uint32_t position, int* version)
 {
     HashList records;
-    *version = 0;
-    // Bytes the file holds but will not give back are a read error, not a
-    // payload without a list: installing unverified under bare names would
-    // put files in the wrong places and report success.
-    const uint32_t held = bytes_left(file.size(), position);
-    if (!file.seek(position)) {
-        *version = held ? HASH_LIST_UNREADABLE : 0;
+    // The caller knows a list starts here. Anything short of a whole version
+    // 1 or 2 list is damage, not a payload without a list: installing
+    // unverified under bare names would put files in the wrong places and
+    // report success.
+    *version = HASH_LIST_UNREADABLE;
+    if (!file.seek(position))
         return records;
-    }
     uint8_t header[HASH_HEADER_SIZE];
-    if (file.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE) {
-        *version = held >= HASH_HEADER_SIZE ? HASH_LIST_UNREADABLE : 0;
+    if (file.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE)
         return records;
-    }
     const uint32_t record_size = hash_record_size(header);
     if (record_size == 0)
         return records;
     const uint32_t count = load_u32le(header + HASH_HEADER_COUNT);
     if (!read_records(file, position + HASH_HEADER_SIZE, count, record_size, &records)) {
-        const bool held_all = count <= bytes_left(held, HASH_HEADER_SIZE) / record_size;
-        *version = held_all ? HASH_LIST_UNREADABLE : 0;
         records.clear();
         return records;
     }

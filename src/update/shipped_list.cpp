@@ -24,9 +24,13 @@ HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* versi
 {
     *version = 0;
     const int64_t found = find_hash_list_entry(index);
-    uint32_t position = 0;
-    if (found < 0 || !entry_position(index, static_cast<uint32_t>(found), &position))
+    if (found < 0)
         return HashList();
+    uint32_t position = 0;
+    if (!entry_position(index, static_cast<uint32_t>(found), &position)) {
+        *version = SHIPPED_UNREADABLE;
+        return HashList();
+    }
     return read_hash_list_at(payload, position, version);
 }
 

@@ -7,8 +7,11 @@
 #include "platform/file_handle.h"
 
 // Only the first entry of that name is tried, whatever happens to it.
-// *version as read_hash_list_at gives it; 0 (and no records) also when the
-// payload holds no such entry or its position wraps past 2^32.
+// *version := 1 or 2 for a list read in full (possibly of 0 records); 0 when
+// the payload holds no such entry (a publisher may ship none: entries then
+// install under their bare names); SHIPPED_UNREADABLE when the entry is there
+// but its bytes are no whole list (its position wraps past 2^32, or as
+// read_hash_list_at), which is a damaged payload.
 const int SHIPPED_UNREADABLE = HASH_LIST_UNREADABLE;
 HashList load_shipped(FileHandle& payload, const PayloadIndex& index, int* version);
 // The same, without telling why a list is empty.

@@ -29,8 +29,9 @@ bool set_up(UpdateSession& s, const char* payload_path)
     }
     int version = 0;
     s.shipped = load_shipped(s.payload, s.index, &version);
-    // A list that is there but cannot be read is a payload that cannot be
-    // read, not one that ships no list.
+    // A list that is there but cannot be read or parsed is a damaged payload,
+    // not one that ships no list: one flipped bit must not install every
+    // entry unverified under its bare name. Nothing has been created yet.
     if (version == SHIPPED_UNREADABLE) {
         s.result = UPDATE_E_DAMAGED;
         return false;

@@ -267,7 +267,20 @@ TEST_F(ShippedTest, VersionOneRecordsAreWidened)
     EXPECT_EQ(sum_of(shipped[1]), SUM_B);
 }
 
-TEST_F(ShippedTest, EveryProblemGivesAnEmptyList)
+TEST_F(ShippedTest, NoEntryOfThatNameIsNoList)
+{
+    const std::string good = hash_list_bytes(2, {{"a.arc", SUM_A}});
+    const std::vector<EntryLayout> payloads[] = {{{"a.arc", "x"}}, {{"Data\\KXQ.hvl", good}}};
+    for (const std::vector<EntryLayout>& entries : payloads) {
+        PayloadLayout layout;
+        layout.entries = entries;
+        int version = 9;
+        EXPECT_TRUE(load(layout, &version).empty()) << entries[0].name;
+        EXPECT_EQ(version, 0) << entries[0].name;
+    }
+}
+
+TEST_F(ShippedTest, PresentButNoWholeListIsDamage)
 {
     const std::string good = hash_list_bytes(2, {{"a.arc", SUM_A}});
     struct Case {
@@ -275,8 +288,6 @@ TEST_F(ShippedTest, EveryProblemGivesAnEmptyList)
         std::vector<EntryLayout> entries;
     };
     const Case cases[] = {
-        {"no entry", {{"a.arc", "x"}}},
-        {"folder in front", {{"Data\\KXQ.hvl", good}}},
         {"unreachable first, good second", {{"KXQ.hvl", "", true, 0xFFFFFFF0u}, {"KXQ.hvl", good}}},
         {"short header", {{"KXQ.hvl", good.substr(0, 15)}}},
         {"other magic", {{"KXQ.hvl", "WQX_V3__" + good.substr(8)}}},
@@ -288,8 +299,13 @@ TEST_F(ShippedTest, EveryProblemGivesAnEmptyList)
         layout.entries = c.entries;
         int version = 9;
         EXPECT_TRUE(load(layout, &version).empty()) << c.what;
-        EXPECT_EQ(version, 0) << c.what;
+        EXPECT_EQ(version, SHIPPED_UNREADABLE) << c.what;
     }
+    PayloadLayout empty;
+    empty.entries = {{"KXQ.hvl", hash_list_bytes(1, {})}};
+    int version = 9;
+    EXPECT_TRUE(load(empty, &version).empty());
+    EXPECT_EQ(version, 1);  // a list of no records is still a list
 }
 
 TEST_F(ShippedTest, CountDecidesNotTheEntrySize)

@@ -115,6 +115,21 @@ TEST_F(InspectTest, NoShippedListIsNull)
     EXPECT_EQ(r["caption"].text, "");
 }
 
+TEST_F(InspectTest, ShippedListThatDoesNotParseIsDamaged)
+{
+    PayloadLayout layout;
+    layout.entries = {{"KXQ.hvl", "WQX_V3__" + std::string(8, '\0')}, {"a.arc", "a"}};
+    const JsonValue r = inspect_json(payload_bytes(layout), 1);
+    EXPECT_TRUE(r["shipped"]["version"].is_null());
+    EXPECT_TRUE(r["shipped"]["damaged"].boolean);
+    EXPECT_NE(last.err.find("shipped hash list KXQ.hvl is damaged"), std::string::npos) << last.err;
+    const ToolRun text = inspect(payload_bytes(layout), false);
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.out.find("shipped hash list: damaged"), std::string::npos) << text.out;
+    layout.entries.erase(layout.entries.begin());
+    EXPECT_FALSE(inspect_json(payload_bytes(layout), 0)["shipped"]["damaged"].boolean);
+}
+
 TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
 {
     PayloadLayout layout;

@@ -1,5 +1,6 @@
 // The update transaction end to end over a real folder: every outcome it can
 // report, with the exact state of the installation folder afterwards.
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/fault_injection.h"
@@ -95,6 +96,45 @@ TEST_F(UpdateOutcome, UnusablePayloadLeavesTheFolderUntouched)
         EXPECT_EQ(run(), c.expected);
         EXPECT_EQ(f.snapshot(), before);
     }
+}
+
+TEST_F(UpdateOutcome, ShippedListThatDoesNotParseIsDamageBeforeAnythingIsStaged)
+{
+    const std::string good = hash_list_file(2, {{"system.arc", checksum_of(NEW_SYSTEM)}});
+    std::string huge_count = good;
+    store_u32le(reinterpret_cast<uint8_t*>(&huge_count[12]), 0x01000000u);
+    const struct {
+        const char* what;
+        std::string list;
+    } cases[] = {
+        {"other magic", "WQX_V3__" + good.substr(8)},
+        {"header of 15 bytes", good.substr(0, 15)},
+        {"count the file cannot supply", huge_count},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<FixtureEntry> entries = shipped_entries(files);
+        entries[0].data = c.list;
+        // The list last, so that a short one is not followed by other bytes.
+        std::rotate(entries.begin(), entries.begin() + 1, entries.end());
+        f.put_updater(entries);
+        FolderSnapshot before = f.snapshot();
+        EXPECT_EQ(run(), UPDATE_E_DAMAGED);
+        EXPECT_EQ(f.snapshot(), before);
+        EXPECT_TRUE(view.calls().empty());
+    }
+}
+
+TEST_F(UpdateOutcome, EmptyShippedListIsAList)
+{
+    // Nothing listed: every entry installs under its bare name, unverified.
+    std::vector<FixtureEntry> entries = shipped_entries(files);
+    entries[0].data = hash_list_file(2, {});
+    f.put_updater(entries);
+    EXPECT_EQ(run(), UPDATE_OK);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(after["data01.arc"], NEW_DATA);
+    EXPECT_EQ(after["Archive/data01.arc"], OLD_DATA);
 }
 
 TEST_F(UpdateOutcome, MoreThan256EntriesIsRefused)

@@ -30,7 +30,8 @@ struct InspectReport {
     PayloadSalvage salvage;
     UpdateResult result = UPDATE_OK;
     std::vector<EntryReport> entries;
-    int version = 0;  // shipped list: 1, 2, or 0 for none
+    int version = 0;  // shipped list: 1, 2, or 0 for none or damaged
+    bool shipped_damaged = false;  // a KXQ.hvl entry that is no whole list
     HashList shipped;
 };
 
@@ -73,8 +74,11 @@ bool gather(const char* path, const char* shown, InspectReport* report)
     }
     report->caption = caption;
     report->shipped = load_shipped(file, report->index, &report->version);
-    if (report->version == SHIPPED_UNREADABLE)
-        report->version = 0;  // shown as no list: the version printed is 1, 2 or null
+    // The updater refuses such a payload as damaged; the version printed
+    // stays 1, 2 or null.
+    report->shipped_damaged = report->version == SHIPPED_UNREADABLE;
+    if (report->shipped_damaged)
+        report->version = 0;
     for (uint32_t j = 0; j < report->index.count; ++j)
         report->entries.push_back(inspect_entry(file, *report, j));
     return true;
@@ -101,7 +105,7 @@ void print_json(const InspectReport& r)
     }
     std::printf("%s],\n  \"shipped\": {\"version\": ", r.entries.empty() ? "" : "\n  ");
     std::printf(r.version ? "%d" : "null", r.version);
-    std::printf(", \"records\": [");
+    std::printf(", \"damaged\": %s, \"records\": [", r.shipped_damaged ? "true" : "false");
     for (size_t i = 0; i < r.shipped.size(); ++i) {
         const HashRecord& rec = r.shipped[i];
         const std::string path(rec.path, strnlen(rec.path, sizeof rec.path));
@@ -125,7 +129,7 @@ void print_text(const InspectReport& r)
                     cp932_to_utf8(e.name).c_str());
     }
     if (!r.version) {
-        std::printf("shipped hash list: none\n");
+        std::printf("shipped hash list: %s\n", r.shipped_damaged ? "damaged" : "none");
         return;
     }
     std::printf("shipped hash list: version %d, %zu records\n", r.version, r.shipped.size());
@@ -141,6 +145,11 @@ int verdict(const InspectReport& r, const char* shown)
     if (r.result != UPDATE_OK) {
         std::fprintf(stderr, "patchtool inspect: %s: damaged index (%s): %u of %u entries readable\n", shown,
                      update_result_name(r.result), r.index.count, r.salvage.declared_count);
+        status = EXIT_FAILED;
+    }
+    if (r.shipped_damaged) {
+        std::fprintf(stderr, "patchtool inspect: %s: the shipped hash list KXQ.hvl is damaged "
+                             "(not a whole version 1 or 2 list); the updater refuses it\n", shown);
         status = EXIT_FAILED;
     }
     for (const EntryReport& e : r.entries) {
