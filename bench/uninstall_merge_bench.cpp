@@ -69,7 +69,7 @@ void merge_in_memory(benchmark::State& state, bool sjis)
         parse_uninstall_list(&main_list, &dollar_list, text.c_str(), text.size());
         for (const std::string& path : paths) {
             std::string entry = path;
-            to_lower(&entry[0]);
+            to_lower_in_mode(&entry[0], TEXT_MODE_SJIS);
             append_if_absent(&main_list, std::move(entry));
         }
         const UninstallEntryList* lists[2] = {&main_list, &dollar_list};

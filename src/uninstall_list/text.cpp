@@ -165,7 +165,11 @@ const char* find_char(const char* text, uint32_t value, TextMode mode)
 
 char* to_lower(char* text)
 {
-    TextMode mode = detect_text_mode(text);
+    return to_lower_in_mode(text, detect_text_mode(text));
+}
+
+char* to_lower_in_mode(char* text, TextMode mode)
+{
     if (mode == TEXT_MODE_ASCII) {
         for (char* p = text; *p != '\0'; ++p) {
             if (*p >= 'A' && *p <= 'Z')
@@ -173,6 +177,8 @@ char* to_lower(char* text)
         }
         return text;
     }
+    if (mode != TEXT_MODE_SJIS && mode != TEXT_MODE_UTF8)
+        return text;
     char* p = text;
     while (*p != '\0') {
         // A byte below 0x80 is a character of its own in both modes.
@@ -266,4 +272,45 @@ char* text_copy(char* dst, const char* src)
 uint32_t get_default_code_page()
 {
     return default_code_page;
+}
+
+bool is_well_formed_utf8(const char* text)
+{
+    const char* p = text;
+    while (*p != '\0') {
+        const uint8_t b = byte_at(p, 0);
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        // The first continuation byte's range rules out overlong forms (E0,
+        // F0), encoded surrogates (ED) and values past U+10FFFF (F4).
+        uint32_t n = 0;
+        uint8_t low = 0x80;
+        uint8_t high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            n = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            n = 3;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            n = 4;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        // The terminator is outside every range, so a cut sequence fails
+        // before anything behind it is read.
+        for (uint32_t i = 1; i < n; ++i) {
+            const uint8_t c = byte_at(p, i);
+            if (c < low || c > high)
+                return false;
+            low = 0x80;
+            high = 0xBF;
+        }
+        p += n;
+    }
+    return true;
 }

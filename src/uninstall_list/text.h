@@ -46,3 +46,13 @@ int text_compare(const char* a, const char* b);
 // Copies src with its terminator; returns dst.
 char* text_copy(char* dst, const char* src);
 uint32_t get_default_code_page();
+
+// Lowers single-byte A-Z in place, stepping by the characters of `mode`
+// (SJIS, UTF8 or ASCII), so a trail byte in 0x41-0x5A is never taken for a
+// letter; to_lower is this with the detected mode. Any other mode: unchanged.
+char* to_lower_in_mode(char* text, TextMode mode);
+// True when the whole text is well-formed UTF-8: every sequence complete and
+// in its shortest form, no encoded surrogate, nothing above U+10FFFF, which is
+// what a strict conversion (MB_ERR_INVALID_CHARS) accepts. ASCII and the empty
+// text are well formed.
+bool is_well_formed_utf8(const char* text);

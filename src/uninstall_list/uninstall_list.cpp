@@ -37,13 +37,28 @@ std::unique_ptr<char[]> read_list_text(const char* path, size_t* length)
     return text;
 }
 
-// A UTF-8 list is taken into code page 932 before anything else; a conversion
-// that gives nothing fails rather than letting UTF-8 bytes through.
+const char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+
+// A UTF-8 list is taken into code page 932 before anything else, but only when
+// the whole text is well-formed UTF-8: the first few sequences prove nothing,
+// and a Shift-JIS list whose first name is half-width katakana (C3 B0 CF BF
+// ...) would otherwise come out with every later full-width name as "?", which
+// the uninstaller could no longer delete. Anything else stays as the code page
+// 932 bytes it is. A leading byte-order mark is no entry and is dropped. A
+// conversion that gives nothing fails rather than letting UTF-8 bytes through.
 std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* length)
 {
-    if (detect_text_mode(text.get()) != TEXT_MODE_UTF8)
+    if (detect_text_mode(text.get()) != TEXT_MODE_UTF8 || !is_well_formed_utf8(text.get()))
         return text;
-    std::unique_ptr<uint16_t[]> wide(to_wide(nullptr, text.get()));
+    const char* body = text.get();
+    if (std::strncmp(body, BYTE_ORDER_MARK, 3) == 0)
+        body += 3;
+    if (*body == '\0') {
+        text[0] = '\0';
+        *length = 0;
+        return text;
+    }
+    std::unique_ptr<uint16_t[]> wide(to_wide(nullptr, body));
     if (!wide)
         return nullptr;
     std::unique_ptr<char[]> narrow(to_narrow(nullptr, wide.get(), TEXT_MODE_SJIS));
@@ -100,10 +115,11 @@ bool merge_uninstall_list(const char* dir, const char* const* paths)
     text.reset();
     std::string entry;
     // Payload paths are lowered but neither trimmed nor split, and always go
-    // to the main list, even when they begin with "$".
+    // to the main list, even when they begin with "$". They are code page 932
+    // like the list, and lowered as such.
     for (const char* const* p = paths; p != nullptr && *p != nullptr; ++p) {
         entry.assign(*p);
-        to_lower(&entry[0]);
+        to_lower_in_mode(&entry[0], TEXT_MODE_SJIS);
         append_if_absent(&main_list, entry);
     }
     const UninstallEntryList* lists[2] = {&main_list, &dollar_list};

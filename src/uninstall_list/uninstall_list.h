@@ -1,7 +1,8 @@
-// uninst.lst maintenance: read it (UTF-8 or code page 932, CR/LF/CRLF), lower
-// ASCII letters, drop duplicates, add the payload paths not yet listed, put "$"
-// lines last, and rewrite it in code page 932 with LF endings and one NUL.
-// Entries of any length are kept whole.
+// uninst.lst maintenance: read it (converted from UTF-8 only when the whole
+// text is well-formed UTF-8, else taken as code page 932; CR/LF/CRLF), lower
+// ASCII letters as code page 932, drop duplicates, add the payload paths not
+// yet listed, put "$" lines last, and rewrite it in code page 932 with LF
+// endings and one NUL. Entries of any length are kept whole.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -25,10 +26,10 @@ struct UninstallEntryList {
 
 // Appends `entry` unless an equal entry (byte for byte) is present; true when appended.
 bool append_if_absent(UninstallEntryList* list, std::string_view entry);
-// Splits `text` (`length` bytes, then a NUL) into the main and the dollar list:
-// lines end at the first CR or LF character of the mode detected from the
-// line's start, leading blanks are dropped, each line is lowered in the mode
-// detected for it alone. Linear in `length`.
+// Splits `text` (code page 932, `length` bytes, then a NUL) into the main and
+// the dollar list: lines end at the first CR or LF that is a character of its
+// own (never a trail byte), leading blanks are dropped, each line's ASCII
+// capitals are lowered. Linear in `length`.
 void parse_uninstall_list(UninstallEntryList* main_list, UninstallEntryList* dollar_list,
                           const char* text, size_t length);
 // The file's bytes: every entry of every list in order, each followed by LF,

@@ -221,6 +221,58 @@ TEST(ToLower, LowersOnlySingleByteCapitals)
     }
 }
 
+TEST(ToLowerInMode, StepsByTheGivenModeNotTheDetectedOne)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        TextMode mode;
+        std::string lowered;
+    };
+    const Case cases[] = {
+        {"utf8-looking bytes as sjis", "\xE0\x9F\x81" "A" "B", TEXT_MODE_SJIS, "\xE0\x9F\x81" "A" "b"},
+        {"the same as utf8", "\xE0\x9F\x81" "A" "B", TEXT_MODE_UTF8, "\xE0\x9F\x81" "a" "b"},
+        {"sjis lead at the end", "A\x83", TEXT_MODE_SJIS, "a\x83"},
+        {"ascii lowers every capital", "\x83" "AB", TEXT_MODE_ASCII, "\x83" "ab"},
+        {"unknown mode changes nothing", "AB", TEXT_MODE_AUTO, "AB"},
+    };
+    for (const Case& c : cases) {
+        auto text = exact_copy(c.bytes);
+        EXPECT_EQ(text.get(), to_lower_in_mode(text.get(), c.mode)) << c.name;
+        EXPECT_EQ(c.lowered, std::string(text.get())) << c.name;
+    }
+}
+
+TEST(WellFormedUtf8, AcceptsOnlyCompleteShortestForms)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool well_formed;
+    } cases[] = {
+        {"empty", "", true},
+        {"ascii", "Data\\a.arc\r\n", true},
+        {"two, three and four bytes", "\xC3\xA9\xE3\x82\xA2\xF0\x9F\x98\x80", true},
+        {"bounds", "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF", true},
+        {"byte-order mark", "\xEF\xBB\xBF" "a", true},
+        {"half-width katakana in sjis", "\xC3\xB0\xCF\xBF\xDD\xB8\xDE", false},
+        {"sjis after utf8", "\xC3\xA9\xC3\xA9\xC3\xA9\x83\x41", false},
+        {"stray continuation", "\x80", false},
+        {"overlong two bytes", "\xC0\x8A", false},
+        {"overlong three bytes", "\xE0\x80\x8D", false},
+        {"overlong four bytes", "\xF0\x8F\xBF\xBF", false},
+        {"encoded surrogate", "\xED\xA0\xBD", false},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false},
+        {"five-byte form", "\xF8\x88\x80\x80\x80", false},
+        {"cut by the terminator", "a\xE3\x81", false},
+        {"cut by ascii", "\xE3\x81" "A", false},
+    };
+    for (const auto& c : cases) {
+        auto text = exact_copy(c.bytes);
+        EXPECT_EQ(c.well_formed, is_well_formed_utf8(text.get())) << c.name;
+    }
+}
+
 TEST(TextCompare, ComparesUnsignedBytes)
 {
     const struct { const char* a; const char* b; int result; } cases[] = {

@@ -15,10 +15,11 @@
 
 namespace {
 
-// The merge exactly as the format describes it, with none of the shortcuts:
-// every line end found by two searches that each detect the mode from the
-// line's start to the end, every candidate compared with every entry, the
-// output grown by doubling from 64 KiB. Quadratic, so for small inputs only.
+// The merge as the format describes it, with none of the shortcuts: a text
+// converted only when it is well-formed UTF-8 (its byte-order mark dropped),
+// every line end found by two searches over code page 932 characters, every
+// candidate compared with every entry, the output grown by doubling from
+// 64 KiB. Quadratic, so for small inputs only.
 namespace literal {
 
 void append(std::vector<std::string>* list, const char* entry)
@@ -38,19 +39,17 @@ void parse(std::vector<std::string>* main_list, std::vector<std::string>* dollar
             ++p;
         if (*p == '\0')
             break;
-        const char* cr = find_char(p, '\r', TEXT_MODE_AUTO);
-        const char* lf = find_char(p, '\n', TEXT_MODE_AUTO);
+        const char* cr = find_char(p, '\r', TEXT_MODE_SJIS);
+        const char* lf = find_char(p, '\n', TEXT_MODE_SJIS);
         const char* end = p + std::strlen(p);
         if (cr && cr < end)
             end = cr;
         if (lf && lf < end)
             end = lf;
-        if (end == p && *p != '\r' && *p != '\n')
-            end = p + decode_char(nullptr, nullptr, p, detect_text_mode(p));
-        else if (end != p) {
+        if (end != p) {
             std::vector<char> line(p, end);
             line.push_back('\0');
-            to_lower(line.data());
+            to_lower_in_mode(line.data(), TEXT_MODE_SJIS);
             append(line[0] == '$' ? dollar_list : main_list, line.data());
         }
         p = end;
@@ -88,7 +87,9 @@ std::string merge(const std::string& file, const std::vector<std::string>& paths
     if (file.empty())
         return "";
     std::string text = file.c_str();
-    if (detect_text_mode(text.c_str()) == TEXT_MODE_UTF8) {
+    if (detect_text_mode(text.c_str()) == TEXT_MODE_UTF8 && is_well_formed_utf8(text.c_str())) {
+        if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            text.erase(0, 3);
         std::unique_ptr<uint16_t[]> wide(to_wide(nullptr, text.c_str()));
         std::unique_ptr<char[]> narrow(wide ? to_narrow(nullptr, wide.get(), TEXT_MODE_SJIS) : nullptr);
         if (!narrow)
@@ -100,7 +101,7 @@ std::string merge(const std::string& file, const std::vector<std::string>& paths
     for (const std::string& path : paths) {
         std::vector<char> entry(path.begin(), path.end());
         entry.push_back('\0');
-        to_lower(entry.data());
+        to_lower_in_mode(entry.data(), TEXT_MODE_SJIS);
         append(&main_list, entry.data());
     }
     const std::vector<std::string>* lists[2] = {&main_list, &dollar_list};
@@ -115,7 +116,7 @@ std::string render(const std::string& text, const std::vector<std::string>& path
     parse_uninstall_list(&main_list, &dollar_list, text.c_str(), text.size());
     for (const std::string& path : paths) {
         std::string entry = path;
-        to_lower(&entry[0]);
+        to_lower_in_mode(&entry[0], TEXT_MODE_SJIS);
         append_if_absent(&main_list, entry);
     }
     const UninstallEntryList* lists[2] = {&main_list, &dollar_list};
@@ -166,7 +167,7 @@ TEST_F(UninstallList, MergesAndNormalises)
         {"empty and blank lines", "\n   \n\t\nfile\n\n \t\r\n", {}, "file\n"},
         {"sjis trail bytes stay", "\x83\x41\x83Z.DAT\n", {}, "\x83\x41\x83Z.dat\n"},
         {"sjis lead takes lf", "\x83\nX\n", {}, "\x83\nx\n"},
-        {"sjis line read as utf8", "\x82\xA0\n\xE0\x9F\x81" "A\n", {}, "\x82\xA0\n\xE0\x9F\x81" "a\n"},
+        {"sjis trail after utf8-like bytes stays", "\x82\xA0\n\xE0\x9F\x81" "A\n", {}, "\x82\xA0\n\xE0\x9F\x81" "A\n"},
         {"one nul byte", std::string("\0", 1), {"A"}, "a\n"},
         {"after the first nul", std::string("keep\n\0lost\n", 11), {}, "keep\n"},
         {"payload listed in other case", "Data\\A.arc\n", {"DATA\\A.ARC", "new", "NEW"}, "data\\a.arc\nnew\n"},
@@ -174,8 +175,8 @@ TEST_F(UninstallList, MergesAndNormalises)
         {"payload not trimmed", "x\n", {" y"}, "x\n y\n"},
         {"no payload", "B\nA\nb\n", {}, "b\na\n"},
         {"last line without end", "a\nb", {}, "a\nb\n"},
-        {"overlong cr opens a line", "\x82\xA0x\n\xE0\x80\x8D" "abc\n", {}, "\x82\xA0x\nabc\n"},
-        {"overlong lf inside a line", "\x82\xA0\nab\xE0\x80\x8A" "cd\n", {}, "\x82\xA0\nab\ncd\n"},
+        {"overlong cr is sjis and stays", "\x82\xA0x\n\xE0\x80\x8D" "abc\n", {}, "\x82\xA0x\n\xE0\x80\x8D" "abc\n"},
+        {"overlong lf is sjis and stays", "\x82\xA0\nab\xE0\x80\x8A" "cd\n", {}, "\x82\xA0\nab\xE0\x80\x8A" "cd\n"},
     };
     for (const MergeCase& c : cases) {
         write_host_file(host_list(), c.file);
@@ -194,6 +195,30 @@ TEST_F(UninstallList, Utf8FileIsWrittenInCodePage932)
     ASSERT_TRUE(merge({"\x83\x41.arc"}));
     EXPECT_EQ(std::string("\x83\x66\x81\x5B\x83\x5E\\\x83\x41\x83\x43.arc\nsave\n\x83\x41.arc\n") + '\0',
               read_host_file(host_list()));
+}
+
+TEST_F(UninstallList, OnlyAWellFormedUtf8ListIsConverted)
+{
+    // "ﾃｰﾏｿﾝｸﾞ" in code page 932 looks like three UTF-8 sequences; the
+    // full-width "データ" and "アイ" behind it must keep their bytes.
+    const std::string theme = "\xC3\xB0\xCF\xBF\xDD\xB8\xDE";
+    const std::string data_932 = "\x83\x66\x81\x5B\x83\x5E";
+    const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";
+    const std::string cut_cr = "\x82\xA0\n\xC3\xA9\xC3\xA9\xC3\xA9\xE0\x8D";
+    const MergeCase cases[] = {
+        {"half-width katakana first", theme + "\\A.arc\n" + data_932 + "\\\x83\x41\x83\x43.ARC\n", {},
+         theme + "\\a.arc\n" + data_932 + "\\\x83\x41\x83\x43.arc\n"},
+        {"utf8 with a byte-order mark", "\xEF\xBB\xBF" + data_utf8 + ".ARC\nSave\n", {},
+         data_932 + ".arc\nsave\n"},
+        {"a byte-order mark alone", "\xEF\xBB\xBF", {"A"}, "a\n"},
+        {"payload path lowered as sjis", "x\n", {"\xE0\x9F\x81" "A"}, "x\n\xE0\x9F\x81" "A\n"},
+        {"sequence cut by the end is no cr", cut_cr, {}, cut_cr + "\n"},
+    };
+    for (const MergeCase& c : cases) {
+        write_host_file(host_list(), c.file);
+        ASSERT_TRUE(merge(c.paths)) << c.name;
+        EXPECT_EQ(c.written + std::string("\0", 1), read_host_file(host_list())) << c.name;
+    }
 }
 
 TEST_F(UninstallList, LongLinesAndPathsStayWhole)
@@ -389,7 +414,7 @@ TEST(UninstallListEquivalence, ParseMatchesTheLiteralMerge)
         literal::parse(&main_list, &dollar_list, text.c_str());
         for (const std::string& path : paths) {
             std::string entry = path;
-            to_lower(&entry[0]);
+            to_lower_in_mode(&entry[0], TEXT_MODE_SJIS);
             literal::append(&main_list, entry.c_str());
         }
         const std::vector<std::string>* lists[2] = {&main_list, &dollar_list};
