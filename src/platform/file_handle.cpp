@@ -58,3 +58,8 @@ void FileHandle::close()
     os_close(handle_);
     handle_ = OS_INVALID_HANDLE;
 }
+
+uint64_t FileHandle::size64()
+{
+    return os_size64(handle_);
+}

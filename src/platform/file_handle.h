@@ -26,6 +26,9 @@ public:
 
     OsHandle raw_os_handle_for_tests() const { return handle_; }
 
+    // The whole size, high part included; OS_INVALID_FILE_SIZE64 when closed.
+    uint64_t size64();
+
 private:
     OsHandle handle_ = OS_INVALID_HANDLE;
 };

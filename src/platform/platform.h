@@ -65,3 +65,9 @@ int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst
 void os_ansi_lower(char* text);
 // IsDBCSLeadByteEx(932, b).
 bool os_is_ansi_lead_byte(uint8_t b);
+
+// GetFileSize with its high part: the whole size of an open file, which the
+// low part alone cuts to its last 32 bits (4 GiB + 100 bytes would read as
+// 100). OS_INVALID_FILE_SIZE64 on failure (a closed handle).
+const uint64_t OS_INVALID_FILE_SIZE64 = ~static_cast<uint64_t>(0);
+uint64_t os_size64(OsHandle h);

@@ -334,3 +334,12 @@ bool os_is_ansi_lead_byte(uint8_t b)
 {
     return cp932_is_lead_byte(b);
 }
+
+uint64_t os_size64(OsHandle h)
+{
+    PosixFile* f = find_handle(h);
+    struct stat st;
+    if (!f || fstat(f->fd, &st) != 0 || st.st_size < 0)
+        return OS_INVALID_FILE_SIZE64;
+    return static_cast<uint64_t>(st.st_size);
+}

@@ -150,3 +150,15 @@ bool os_is_ansi_lead_byte(uint8_t b)
 {
     return IsDBCSLeadByteEx(CODE_PAGE_932, b) != 0;
 }
+
+uint64_t os_size64(OsHandle h)
+{
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    const DWORD low = GetFileSize(to_handle(h), &high);
+    // With a high part, INVALID_FILE_SIZE is also a valid low part: only the
+    // last error tells a failure.
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return OS_INVALID_FILE_SIZE64;
+    return (static_cast<uint64_t>(high) << 32) | low;
+}

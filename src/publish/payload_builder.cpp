@@ -69,7 +69,7 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
         *message = "cannot open the stub " + options.stub;
         return BUILD_FAILED;
     }
-    if (stub.size() > PAYLOAD_IMAGE_LIMIT) {
+    if (stub.size64() > PAYLOAD_IMAGE_LIMIT) {
         *message = "the stub is larger than 0x28000 bytes, where the caption block starts";
         return BUILD_REFUSED;
     }
@@ -84,10 +84,21 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
             *message = "cannot open " + f.source;
             return BUILD_FAILED;
         }
-        uint32_t size = in.size();
-        layout->sizes.push_back(size);
+        // The whole size: its low 32 bits alone would pack a file of
+        // 4 GiB + 100 bytes as a 100-byte entry with a matching checksum.
+        const uint64_t size = in.size64();
+        if (size == OS_INVALID_FILE_SIZE64) {
+            *message = "cannot tell the size of " + f.source;
+            return BUILD_FAILED;
+        }
+        if (size > BUILDER_FILE_LIMIT) {
+            *message = f.path + " is " + std::to_string(size) +
+                       " bytes: an updater cannot carry a file past 2 GiB, which its reader cannot reach";
+            return BUILD_REFUSED;
+        }
+        layout->sizes.push_back(static_cast<uint32_t>(size));
         layout->data_total += size;
-        if (size > BUILDER_FILE_LIMIT || layout->data_base + layout->data_total > BUILDER_FILE_LIMIT) {
+        if (layout->data_base + layout->data_total > BUILDER_FILE_LIMIT) {
             *message = "the updater would pass 2 GiB, which its reader cannot reach";
             return BUILD_REFUSED;
         }

@@ -27,11 +27,12 @@ bool write_stub(FileHandle& out, const std::string& stub, std::string* message)
         *message = "cannot open the stub " + stub;
         return false;
     }
-    uint32_t size = in.size();
-    if (size > PAYLOAD_IMAGE_LIMIT) {
+    const uint64_t whole = in.size64();
+    if (whole > PAYLOAD_IMAGE_LIMIT) {
         *message = "the stub is larger than 0x28000 bytes, where the caption block starts";
         return false;
     }
+    const uint32_t size = static_cast<uint32_t>(whole);
     std::vector<uint8_t> image(size);
     if (size > 0 && in.read(image.data(), size) != size) {
         *message = "cannot read the stub " + stub;
@@ -72,7 +73,7 @@ bool copy_source(FileHandle& out, const BuilderFile& file, uint32_t size, std::v
 {
     FileHandle in;
     ContentChecksum sum = {};
-    if (!in.open_read(file.source.c_str()) || in.size() != size) {
+    if (!in.open_read(file.source.c_str()) || in.size64() != size) {
         *message = "cannot read " + file.source + " (changed while building?)";
         return false;
     }

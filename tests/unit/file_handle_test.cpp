@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/file_handle.h"
@@ -149,6 +150,20 @@ TEST_F(FileHandleTest, CloseThenReopenForWriting)
     EXPECT_EQ(f.write("yz", 2), 2u);
     f.close();
     EXPECT_EQ(contents("a"), "yz");
+}
+
+TEST_F(FileHandleTest, WholeSizeKeepsTheHighPartThatTheLowPartDrops)
+{
+    // Sparse: 4 GiB + 100 bytes without writing them.
+    const uint64_t big = (static_cast<uint64_t>(1) << 32) + 100;
+    make("a", "x");
+    std::filesystem::resize_file(dir.host("a"), big);
+    FileHandle f;
+    ASSERT_TRUE(f.open_read(path("a").c_str()));
+    EXPECT_EQ(f.size(), 100u);
+    EXPECT_EQ(f.size64(), big);
+    f.close();
+    EXPECT_EQ(f.size64(), OS_INVALID_FILE_SIZE64);
 }
 
 }  // namespace

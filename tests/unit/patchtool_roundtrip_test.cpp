@@ -68,6 +68,8 @@ bool same_file_bytes(const std::string& a, const std::string& b)
     return x.eof() && y.eof();
 }
 
+const uint64_t BIG = (static_cast<uint64_t>(1) << 32) + 100;
+
 class PatchtoolRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override
@@ -173,6 +175,9 @@ TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
         {"a caption code page 932 cannot hold", [](const TempDir&) {}, "--caption '\xf0\x9f\x98\x80'"},
         {"a name too long for the 32-byte entry",
          [](const TempDir& t) { write_host_file(t.host("src/sixteen_chars.arc"), "x"); }, "--index-form 32"},
+        // Sparse: 4 GiB + 100 bytes, whose low 32 bits alone say 100.
+        {"a file of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("src/system.arc"), BIG); }, ""},
+        {"a stub of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("stub.exe"), BIG); }, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -185,6 +190,21 @@ TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
         EXPECT_FALSE(host_file_exists(updater()));
         EXPECT_FALSE(host_file_exists(updater() + ".tmp"));
     }
+}
+
+TEST_F(PatchtoolRoundTrip, ChecksumAndVerifySeeTheWholeSizeOfAFile)
+{
+    // Sparse, 4 GiB + 100 bytes of zeros: read as 100 bytes it would pass as
+    // the checksum of 100 zero bytes, which is eight zero bytes.
+    write_host_file(temp.host("game/big.arc"), "");
+    fs::resize_file(temp.host("game/big.arc"), BIG);
+    Outcome summed = patchtool("checksum " + quoted(temp.host("game/big.arc")));
+    EXPECT_EQ(summed.code, 1) << summed.output;
+    EXPECT_NE(summed.output.find("4294967396 bytes"), std::string::npos) << summed.output;
+    write_host_file(temp.host("game/KXQ.hvl"), hash_list_file(2, {{"big.arc", std::string(8, '\0')}}));
+    Outcome verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_EQ(verified.code, 1) << verified.output;
+    EXPECT_NE(verified.output.find("big.arc: 4294967396 bytes"), std::string::npos) << verified.output;
 }
 
 }  // namespace

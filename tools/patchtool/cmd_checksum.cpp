@@ -25,14 +25,28 @@ bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* pro
         *problem = "cannot open it";
         return false;
     }
-    if (!checksum_next_bytes(file, file.size(), sum)) {
+    return checksum_whole_file(file, sum, problem);
+}
+
+}  // namespace
+
+bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem)
+{
+    const uint64_t size = file.size64();
+    if (size == OS_INVALID_FILE_SIZE64) {
+        *problem = "cannot tell its size";
+        return false;
+    }
+    if (size > 0xFFFFFFFFu) {
+        *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
+        return false;
+    }
+    if (!checksum_next_bytes(file, static_cast<uint32_t>(size), sum)) {
         *problem = "cannot read it in full";
         return false;
     }
     return true;
 }
-
-}  // namespace
 
 bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum)
 {

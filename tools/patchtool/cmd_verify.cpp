@@ -23,9 +23,10 @@ bool read_list(const std::string& dir, HashList* records, int* version, std::str
         *problem = "cannot open KXQ.hvl in the installation folder";
         return false;
     }
-    uint32_t size = file.size();
-    std::vector<uint8_t> bytes(size <= LIST_SIZE_LIMIT ? size : 0);
-    if (size > LIST_SIZE_LIMIT || (size > 0 && file.read(bytes.data(), size) != size)) {
+    const uint64_t whole = file.size64();
+    const uint32_t size = whole <= LIST_SIZE_LIMIT ? static_cast<uint32_t>(whole) : 0;
+    std::vector<uint8_t> bytes(size);
+    if (whole > LIST_SIZE_LIMIT || (size > 0 && file.read(bytes.data(), size) != size)) {
         *problem = "cannot read KXQ.hvl";
         return false;
     }
@@ -50,8 +51,9 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     if (!file.open_read(path))
         return "missing";
     ContentChecksum sum;
-    if (!checksum_next_bytes(file, file.size(), &sum))
-        return "unreadable";
+    std::string problem;
+    if (!checksum_whole_file(file, &sum, &problem))
+        return problem;
     ContentChecksum expected;
     std::memcpy(expected.bytes, record.checksum, sizeof expected.bytes);
     if (checksum_equal(sum, expected))

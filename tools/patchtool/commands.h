@@ -3,6 +3,7 @@
 // 0 success, 1 a failure the command reports, 2 a usage error.
 #pragma once
 #include <cstdint>
+#include <string>
 #include "checksum/checksum.h"
 #include "platform/file_handle.h"
 
@@ -37,3 +38,8 @@ int print_command_help(const char* command);
 // Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;
 // false when fewer arrive.
 bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);
+// The checksum of an open file's whole content, its size read in 64 bits. A
+// file larger than a payload entry's 32-bit size field can describe has no
+// checksum the updater could ever compute: false with *problem saying so, as
+// also for a size that cannot be told or bytes that do not arrive.
+bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem);
