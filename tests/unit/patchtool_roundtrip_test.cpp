@@ -207,4 +207,15 @@ TEST_F(PatchtoolRoundTrip, ChecksumAndVerifySeeTheWholeSizeOfAFile)
     EXPECT_NE(verified.output.find("big.arc: 4294967396 bytes"), std::string::npos) << verified.output;
 }
 
+TEST_F(PatchtoolRoundTrip, VerifyCountsARecordNamingAFolderAsPresent)
+{
+    // As the prune keeps them: a folder, and the installation folder itself.
+    write_host_file(temp.host("game/KXQ.hvl"), hash_list_file(2, {{"system.arc", checksum_of("old")},
+                                                                  {"Archive", std::string(8, 'x')},
+                                                                  {"", std::string(8, 'y')}}));
+    Outcome verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_EQ(verified.code, 0) << verified.output;
+    EXPECT_NE(verified.output.find("3 of 3 records match"), std::string::npos) << verified.output;
+}
+
 }  // namespace

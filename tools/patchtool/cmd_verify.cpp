@@ -48,6 +48,12 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     FileHandle file;
     if (!path_join(path, sizeof path, dir.c_str(), relative))
         return "path too long";
+    // A record that names a folder (or, with an empty path, the installation
+    // folder itself) is present, as the prune after every update counts it;
+    // a folder has no content to checksum.
+    const uint32_t attributes = os_get_attributes(path);
+    if (attributes != OS_INVALID_ATTRIBUTES && (attributes & OS_ATTRIBUTE_DIRECTORY))
+        return "";
     if (!file.open_read(path))
         return "missing";
     ContentChecksum sum;
