@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/hidden_system.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
 
@@ -81,6 +82,7 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     // The list must be on disk before the rename makes it the only copy.
     written = written && file.flush();
     file.close();
+    written = written && take_over_hidden_system(attributes, sibling);
     // MoveFileExA with MOVEFILE_REPLACE_EXISTING refuses a read-only target, so
     // a protected list stays protected and whole.
     if (written && os_move_replace(sibling, target))

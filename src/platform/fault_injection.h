@@ -18,10 +18,11 @@ enum FaultOperation : uint32_t {
     FAULT_WRITE,           // os_write
     FAULT_SEEK,            // os_seek
     FAULT_FLUSH,           // os_flush
-    FAULT_SET_ATTRIBUTES,  // os_set_normal_attributes, os_set_readonly
+    FAULT_SET_ATTRIBUTES,  // os_set_normal_attributes, os_set_readonly, os_set_attributes
     FAULT_GET_ATTRIBUTES,  // os_get_attributes (a failure reads as "no such file")
     FAULT_MOVE,            // os_move_replace
     FAULT_DELETE,          // os_delete_file
+    FAULT_OWN_PATH,        // os_own_path (a failure reports no path, as GetModuleFileNameA can)
     FAULT_ANY,             // every one of the above, counted together
     FAULT_OPERATION_COUNT = FAULT_ANY
 };

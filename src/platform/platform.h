@@ -71,3 +71,9 @@ bool os_is_ansi_lead_byte(uint8_t b);
 // 100). OS_INVALID_FILE_SIZE64 on failure (a closed handle).
 const uint64_t OS_INVALID_FILE_SIZE64 = ~static_cast<uint64_t>(0);
 uint64_t os_size64(OsHandle h);
+
+const uint32_t OS_ATTRIBUTE_HIDDEN = 0x2;
+const uint32_t OS_ATTRIBUTE_SYSTEM = 0x4;
+// SetFileAttributesA(path, attributes): read-only, hidden and system as given
+// (the others are ignored); false on failure.
+bool os_set_attributes(const char* path, uint32_t attributes);

@@ -7,10 +7,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/code_page.h"
@@ -92,6 +95,33 @@ bool sync_parent_folder(const std::string& host)
     const bool ok = fsync(fd) == 0;
     close(fd);
     return ok;
+}
+
+// Hidden and system have no Unix bits. As Wine does, they live in the extended
+// attribute "user.DOSATTRIB" as hexadecimal text ("0x6"), so a folder keeps
+// them for the updater under Wine too; no attribute means neither.
+const char DOS_ATTRIBUTE_NAME[] = "user.DOSATTRIB";
+const uint32_t DOS_ATTRIBUTE_MASK = OS_ATTRIBUTE_HIDDEN | OS_ATTRIBUTE_SYSTEM;
+
+uint32_t dos_attributes(const std::string& host)
+{
+    char text[32];
+    const ssize_t n = getxattr(host.c_str(), DOS_ATTRIBUTE_NAME, text, sizeof text - 1);
+    if (n <= 0)
+        return 0;
+    text[n] = '\0';
+    return static_cast<uint32_t>(std::strtoul(text, nullptr, 16)) & DOS_ATTRIBUTE_MASK;
+}
+
+// Removing what is not there (or cannot be there) leaves neither set: success.
+bool set_dos_attributes(const std::string& host, uint32_t attributes)
+{
+    attributes &= DOS_ATTRIBUTE_MASK;
+    if (attributes == 0)
+        return removexattr(host.c_str(), DOS_ATTRIBUTE_NAME) == 0 || errno == ENODATA || errno == ENOTSUP;
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(attributes));
+    return setxattr(host.c_str(), DOS_ATTRIBUTE_NAME, text, static_cast<size_t>(n), 0) == 0;
 }
 
 }  // namespace
@@ -235,7 +265,9 @@ bool os_set_normal_attributes(const char* path)
     struct stat st;
     if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return false;
-    return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    // Write permission first: without it an ordinary user may not change the
+    // extended attribute.
+    return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 && set_dos_attributes(host, 0);
 }
 
 bool os_set_readonly(const char* path)
@@ -297,11 +329,13 @@ uint32_t os_get_attributes(const char* path)
     uint32_t attributes = S_ISDIR(st.st_mode) ? OS_ATTRIBUTE_DIRECTORY : OS_ATTRIBUTE_ARCHIVE;
     if (is_read_only(st))
         attributes |= OS_ATTRIBUTE_READONLY;
-    return attributes;
+    return attributes | dos_attributes(host);
 }
 
 uint32_t os_own_path(char* buf, uint32_t size)
 {
+    if (injected(FAULT_OWN_PATH))
+        return 0;
     char link[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", link, sizeof link);
     std::string ansi;
@@ -342,4 +376,18 @@ uint64_t os_size64(OsHandle h)
     if (!f || fstat(f->fd, &st) != 0 || st.st_size < 0)
         return OS_INVALID_FILE_SIZE64;
     return static_cast<uint64_t>(st.st_size);
+}
+
+bool os_set_attributes(const char* path, uint32_t attributes)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+        return false;
+    // The extended attribute changes only while the file is writable, so it
+    // is set after write permission is given and before it is taken.
+    if (attributes & OS_ATTRIBUTE_READONLY)
+        return set_dos_attributes(host, attributes) &&
+               chmod(host.c_str(), st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 && set_dos_attributes(host, attributes);
 }

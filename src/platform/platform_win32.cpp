@@ -162,3 +162,9 @@ uint64_t os_size64(OsHandle h)
         return OS_INVALID_FILE_SIZE64;
     return (static_cast<uint64_t>(high) << 32) | low;
 }
+
+bool os_set_attributes(const char* path, uint32_t attributes)
+{
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    return SetFileAttributesA(path, kept ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
+}

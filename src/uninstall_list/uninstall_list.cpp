@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/file_handle.h"
+#include "platform/hidden_system.h"
 #include "platform/path_buffer.h"
 #include "uninstall_list/text.h"
 
@@ -89,6 +90,7 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
     uint32_t count = static_cast<uint32_t>(bytes.size());
     bool written = file.write(bytes.data(), count) == count && file.flush();
     file.close();
+    written = written && take_over_hidden_system(attributes, sibling);
     // MoveFileEx replaces the old list only once the new one is complete, and
     // refuses a read-only list just as creating over it would.
     if (written && os_move_replace(sibling, path))

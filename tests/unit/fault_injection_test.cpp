@@ -58,7 +58,7 @@ struct Fault {
 const char* op_name(FaultOperation op)
 {
     static const char* const names[] = {"open_read", "create_write", "open_write", "read", "write", "seek", "flush",
-                                        "set_attributes", "get_attributes", "move", "delete"};
+                                        "set_attributes", "get_attributes", "move", "delete", "own_path"};
     return op < FAULT_ANY ? names[op] : "any";
 }
 

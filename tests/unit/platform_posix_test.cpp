@@ -3,6 +3,7 @@
 // read-only files, sharing among handles, seek limits, and the fault hook.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <string>
 
@@ -240,6 +241,23 @@ TEST_F(PlatformPosix, OwnPathIsThisProgramInCodePage932)
     EXPECT_NE(h, OS_INVALID_HANDLE);
     os_close(h);
     EXPECT_EQ(os_own_path(path, n), 0u);  // no room for the terminator: no truncated path
+}
+
+TEST_F(PlatformPosix, HiddenAndSystemLiveInTheExtendedAttributeWineReads)
+{
+    ASSERT_TRUE(write_file(win("list"), "x"));
+    const uint32_t hidden_system = OS_ATTRIBUTE_HIDDEN | OS_ATTRIBUTE_SYSTEM;
+    if (!os_set_attributes(win("list").c_str(), hidden_system | OS_ATTRIBUTE_READONLY))
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+    char text[16] = {};
+    ASSERT_EQ(getxattr(dir.host("list").c_str(), "user.DOSATTRIB", text, sizeof text - 1), 3);
+    EXPECT_STREQ(text, "0x6");
+    EXPECT_EQ(os_get_attributes(win("list").c_str()), OS_ATTRIBUTE_ARCHIVE | hidden_system | OS_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(os_set_attributes(win("list").c_str(), OS_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(os_get_attributes(win("list").c_str()), OS_ATTRIBUTE_ARCHIVE | OS_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(os_set_normal_attributes(win("list").c_str()));
+    EXPECT_EQ(os_get_attributes(win("list").c_str()), OS_ATTRIBUTE_ARCHIVE);
+    EXPECT_LT(getxattr(dir.host("list").c_str(), "user.DOSATTRIB", text, sizeof text), 0);
 }
 
 TEST_F(PlatformPosix, FaultHookFailsTheArmedOperationOnce)

@@ -7,6 +7,7 @@
 #include "platform/little_endian.h"
 #include "platform/platform.h"
 #include "support/install_fixture.h"
+#include "update/transaction.h"
 
 namespace {
 
@@ -235,6 +236,45 @@ TEST_F(UpdateOutcome, ReadOnlyHashListCommitsFilesButNoList)
     FolderSnapshot before = f.snapshot();
     EXPECT_EQ(run(), UPDATE_E_FAILED);
     EXPECT_EQ(changed_files(before, f.snapshot()), (Paths{"Archive/data01.arc", "system.arc"}));
+}
+
+TEST_F(UpdateOutcome, ReadOnlyGameFileIsReplacedByTheCommit)
+{
+    write_updater();
+    ASSERT_TRUE(os_set_readonly((f.dir() + "\\Archive\\data01.arc").c_str()));
+    EXPECT_EQ(run(), UPDATE_OK);
+    EXPECT_EQ(f.snapshot()["Archive/data01.arc"], NEW_DATA);
+    EXPECT_EQ(os_get_attributes((f.dir() + "\\Archive\\data01.arc").c_str()) & OS_ATTRIBUTE_READONLY, 0u);
+}
+
+TEST_F(UpdateOutcome, RewrittenListsKeepTheirHiddenAndSystemAttributes)
+{
+    write_updater();
+    const std::string list = f.dir() + "\\KXQ.hvl";
+    const std::string uninst = f.dir() + "\\uninst.lst";
+    const uint32_t hidden_system = OS_ATTRIBUTE_HIDDEN | OS_ATTRIBUTE_SYSTEM;
+    if (!os_set_attributes(list.c_str(), hidden_system) || !os_set_attributes(uninst.c_str(), OS_ATTRIBUTE_HIDDEN))
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+    EXPECT_EQ(run(), UPDATE_OK);
+    FolderSnapshot after = f.snapshot();
+    EXPECT_EQ(after["KXQ.hvl"], updated_list());
+    EXPECT_NE(after["uninst.lst"], UNINST + '\0');
+    EXPECT_EQ(os_get_attributes(list.c_str()), OS_ATTRIBUTE_ARCHIVE | hidden_system);
+    EXPECT_EQ(os_get_attributes(uninst.c_str()), OS_ATTRIBUTE_ARCHIVE | OS_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(UpdateOutcome, WithoutItsOwnPathTheUpdaterReadsSetupExeInTheCurrentFolder)
+{
+    write_updater();  // f.updater() is setup.exe beside the installation
+    const std::filesystem::path was = std::filesystem::current_path();
+    std::filesystem::current_path(f.temp.path());
+    fault_arm(FAULT_OWN_PATH, 1, FAULT_FAIL);
+    const UpdateResult result = run_update(f.dir().c_str(), view);
+    const bool fired = fault_fired();
+    std::filesystem::current_path(was);
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(result, UPDATE_OK);
+    EXPECT_EQ(f.snapshot()["system.arc"], NEW_SYSTEM);
 }
 
 TEST_F(UpdateOutcome, ShortInstalledListCommitsFilesAndKeepsItsBytes)
