@@ -277,6 +277,29 @@ def too_many_entries(ctx, c):
     failed_update(ctx, c, ctx.variant("too-many", count_257), "UPDATE_DAMAGED", -2147483646)
 
 
+def shipped_list_damaged(ctx, c):
+    def other_magic(data):
+        at = data.find(b"WQX_V2__", 0x28400)  # the shipped list, the first entry
+        data[at:at + 8] = b"WQX_V3__"
+    failed_update(ctx, c, ctx.variant("list-magic", other_magic), "UPDATE_DAMAGED", -2147483647)
+
+
+def shift_jis_uninstall_list(ctx, c):
+    # ﾃｰﾏｿﾝｸﾞ (C3 B0 CF BF DD B8 DE) reads like UTF-8; the full-width names
+    # after it must survive the rewrite byte for byte.
+    theme = "ﾃｰﾏｿﾝｸﾞ\\theme.arc".encode("cp932")
+    voice = "データ\\音声.arc".encode("cp932")
+    ctx.reset_game()
+    with open(os.path.join(ctx.game, "uninst.lst"), "wb") as f:
+        f.write(theme + b"\r\n" + voice + b"\r\n$Uninstaller\r\n")
+    r = ctx.run(ctx.payloads["good"], ["box=yes", "dialog", "resume", "box=ok"])
+    check_box(c, r, 2, "UPDATE_COMPLETED", "information", OK)
+    check_exit(c, r, 0)
+    text = snapshot(ctx.game).get("uninst.lst", b"")
+    new = [p.lower().encode("cp932") for p in ["KXQ.hvl"] + sorted(NEW_PATHS)]
+    c.equal("uninst.lst", text, b"\n".join([theme, voice] + new + [b"$uninstaller"]) + b"\n\0")
+
+
 def temporary_file_fails(ctx, c):
     failed_update(ctx, c, ctx.payloads["good"], "UPDATE_FAILED", -2147483644,
                   prepare=lambda: shutil.rmtree(os.path.join(ctx.game, "Archive")))
@@ -335,8 +358,8 @@ GROUPS = {
     # name: (size of the big entry in MiB, scenarios)
     "checks": (2, [second_instance, caption_unreadable, game_running, not_installed,
                    expand_sz_value, caption_without_nul, declined]),
-    "update": (8, [completed, truncated_payload, checksum_mismatch, too_many_entries,
-                   temporary_file_fails, uninstall_list_fails]),
+    "update": (8, [completed, truncated_payload, checksum_mismatch, too_many_entries, shipped_list_damaged,
+                   temporary_file_fails, uninstall_list_fails, shift_jis_uninstall_list]),
     "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
 }
 
