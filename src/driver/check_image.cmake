@@ -2,8 +2,10 @@
 #   IMAGE    the executable
 #   LIMIT    largest allowed size in bytes: the caption block starts right after
 #   OBJDUMP  objdump that reads PE files
-# Fails the build when the image is too large or imports a DLL that is not
-# part of Windows (a runtime DLL would be missing on the user's machine).
+# Fails the build when the image is too large, imports a DLL that is not
+# part of Windows (a runtime DLL would be missing on the user's machine), or
+# has lost address space layout randomisation or no-execute data, which an
+# elevated program must keep.
 cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 file(SIZE "${IMAGE}" size)
 if(size GREATER LIMIT)
@@ -19,6 +21,30 @@ execute_process(COMMAND "${OBJDUMP}" -p "${IMAGE}"
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${IMAGE} failed")
 endif()
+# DllCharacteristics: IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE (0x40) and
+# NX_COMPAT (0x100). A relocatable image also needs its relocations: with
+# IMAGE_FILE_RELOCS_STRIPPED (0x1) in Characteristics the loader cannot move it.
+string(REGEX MATCH "DllCharacteristics[ \t]+([0-9a-fA-F]+)" found "${dump}")
+if(NOT found)
+  message(FATAL_ERROR "no DllCharacteristics in the headers of ${IMAGE}")
+endif()
+set(dll_flags_hex "${CMAKE_MATCH_1}")
+math(EXPR dll_flags "0x${dll_flags_hex}")
+math(EXPR dynamic_base "${dll_flags} & 0x40")
+math(EXPR nx_compat "${dll_flags} & 0x100")
+if(dynamic_base EQUAL 0 OR nx_compat EQUAL 0)
+  message(FATAL_ERROR "updater image has DllCharacteristics 0x${dll_flags_hex}: DYNAMIC_BASE (0x40) "
+                      "and NX_COMPAT (0x100) must both be set; link with --dynamicbase --nxcompat")
+endif()
+string(REGEX MATCH "\nCharacteristics[ \t]+0x([0-9a-fA-F]+)" found "${dump}")
+if(NOT found)
+  message(FATAL_ERROR "no Characteristics in the headers of ${IMAGE}")
+endif()
+math(EXPR relocs_stripped "0x${CMAKE_MATCH_1} & 0x1")
+if(NOT relocs_stripped EQUAL 0)
+  message(FATAL_ERROR "updater image has no relocations: its DYNAMIC_BASE flag would be void")
+endif()
+
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
 if(NOT lines)
   message(FATAL_ERROR "no import table found in ${IMAGE}")
@@ -35,4 +61,5 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 list(JOIN imports ", " imports)
-message(STATUS "updater image: ${size} of ${LIMIT} bytes; imports ${imports}")
+message(STATUS "updater image: ${size} of ${LIMIT} bytes; imports ${imports}; "
+               "DllCharacteristics 0x${dll_flags_hex}")
