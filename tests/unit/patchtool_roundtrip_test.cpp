@@ -10,6 +10,7 @@
 
 #include "platform/little_endian.h"
 #include "support/install_fixture.h"
+#include "support/payload_bytes.h"
 
 namespace {
 
@@ -171,6 +172,12 @@ TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
         {"a stub past 0x28000",
          [](const TempDir& t) { write_host_file(t.host("stub.exe"), std::string(0x28001, 'M')); }, ""},
         {"a caption code page 932 cannot hold", [](const TempDir&) {}, "--caption '\xf0\x9f\x98\x80'"},
+        {"a signed stub",
+         [](const TempDir& t) {
+             std::string stub(4096, 'M');
+             set_certificate_directory(&stub, 3584, 512);
+             write_host_file(t.host("stub.exe"), stub);
+         }, ""},
         {"a name too long for the 32-byte entry",
          [](const TempDir& t) { write_host_file(t.host("src/sixteen_chars.arc"), "x"); }, "--index-form 32"},
     };
