@@ -97,6 +97,7 @@ int usage_error(const char* name, const char* message)
 
 int main(int argc, char** argv)
 {
+    cli_prepare_output();
     std::vector<std::string> args;
     if (!cli_arguments(argc, argv, &args)) {
         std::fprintf(stderr, "patchtool: cannot read the command line\n");
