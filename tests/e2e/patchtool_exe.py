@@ -82,6 +82,15 @@ def run_checks(tools, source, template):
     with open(os.path.join(work, "native", UPDATER), "rb") as a, open(os.path.join(work, "exe", UPDATER), "rb") as b:
         compare(failures, "updater bytes", a.read() == b.read(), True)
 
+    # A Windows publisher keeps updater.exe beside patchtool.exe (as the build
+    # tree has it): build finds it there without --stub.
+    beside = os.path.join(work, "exe", "beside.exe")
+    status, _, stderr = tools.exe(["build", "--caption", CAPTION, "--out", win(beside), win(source)])
+    compare(failures, "build without --stub", (status, stderr), (0, b""))
+    if os.path.exists(beside):
+        with open(beside, "rb") as a, open(os.path.join(work, "native", UPDATER), "rb") as b:
+            compare(failures, "updater bytes without --stub", a.read() == b.read(), True)
+
     updater = os.path.join(work, "exe", UPDATER)
     for words in (["inspect"], ["inspect", "--json"]):
         compare(failures, " ".join(words), tools.native(words + [updater]), tools.exe(words + [win(updater)]))
