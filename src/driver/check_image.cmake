@@ -16,6 +16,10 @@ endif()
 
 set(system_dlls kernel32.dll user32.dll advapi32.dll msvcrt.dll gdi32.dll ntdll.dll
     shell32.dll ole32.dll oleaut32.dll comctl32.dll version.dll)
+# objdump translates its headings ("Characteristics", "DLL Name") into the
+# user's language; the matches below read the untranslated ones.
+set(ENV{LC_ALL} C)
+set(ENV{LANGUAGE} C)
 execute_process(COMMAND "${OBJDUMP}" -p "${IMAGE}"
                 OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
