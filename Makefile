@@ -10,8 +10,9 @@ CMAKE_WIN32 := cmake -S . -B $(BUILD)/win32 -DCMAKE_BUILD_TYPE=MinSizeRel \
 CMAKE_FUZZ := cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUPDATER_FUZZ=ON \
 	-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
-.PHONY: all build deps native sanitize win32 fuzz-build test demo bench fuzz clean
+.PHONY: all build deps native sanitize win32 fuzz-build test demo bench fuzz install clean
 
 all: build
 
@@ -49,6 +50,10 @@ bench: native win32
 
 fuzz: fuzz-build
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
+
+# patchtool, the bare updater stub it builds from, the man page and the docs.
+install: native win32
+	@scripts/install.sh $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)

@@ -74,6 +74,7 @@ UpdateResult run_with_dialog(const StartupSystem& sys, const char* folder, int s
 
 int run_startup(const StartupSystem& sys, HINSTANCE instance, int show)
 {
+    sys.restrict_library_search();
     RunMutexes mutexes(sys);
     DWORD error = 0;
     mutexes.own = sys.create_owned_mutex(UPDATER_MUTEX_NAME, &error);

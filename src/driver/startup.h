@@ -19,6 +19,9 @@ const int EXIT_NO_CAPTION = -5;
 const int EXIT_ALREADY_RUNNING = -6;
 
 struct StartupSystem {
+    // Limits library loading to the system folder (restrict_library_search);
+    // the very first call, before anything could load a library.
+    void (*restrict_library_search)();
     // CreateMutexA(no security, initially owned, name); *last_error receives
     // GetLastError() right after the call (non-zero: the name already existed
     // or the call failed).
@@ -44,7 +47,7 @@ struct StartupSystem {
 // The real calls (user32, advapi32, the ui and update modules).
 const StartupSystem& win32_startup_system();
 
-// The whole run: mutexes, caption, game check, installation, confirmation,
+// The whole run: library search, mutexes, caption, game check, installation, confirmation,
 // dialog, update, report. Returns the process exit code. Uses the process-wide
 // caption buffer and dialog handle; closes the engine's mutex, then its own,
 // on every path.

@@ -1,6 +1,7 @@
 // The real StartupSystem: the Win32 calls of the start-up sequence and the
 // ui and update modules behind them.
 #include "driver/install_folder.h"
+#include "driver/library_search.h"
 #include "driver/startup.h"
 #include "payload/payload.h"
 #include "ui/dialog_progress_view.h"
@@ -57,7 +58,7 @@ void destroy_window(HWND window) { DestroyWindow(window); }
 void release() { release_monitors(); }
 
 const StartupSystem WIN32_SYSTEM = {
-    create_owned_mutex, close_handle, read_caption, read_install_folder,
+    restrict_library_search, create_owned_mutex, close_handle, read_caption, read_install_folder,
     message_box, create_dialog, gather, set_window_text, center, show_window,
     update, destroy_window, release,
 };

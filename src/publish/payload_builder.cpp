@@ -8,6 +8,7 @@
 #include "payload/payload_format.h"
 #include "platform/platform.h"
 #include "publish/payload_builder_internal.h"
+#include "publish/pe_signature.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ std::string check_names_distinct(const std::vector<BuilderFile>& files)
 }
 
 // Stub size, source sizes and the data base; a refusal when the stub passes
-// 0x28000 or the result would pass the 2 GiB the reader can reach.
+// 0x28000, is already signed, or the result would pass the 2 GiB the reader
+// can reach.
 BuildStatus plan_layout(const BuilderOptions& options, const std::vector<BuilderFile>& files,
                         BuilderLayout* layout, std::string* message)
 {
@@ -71,6 +73,14 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
     }
     if (stub.size64() > PAYLOAD_IMAGE_LIMIT) {
         *message = "the stub is larger than 0x28000 bytes, where the caption block starts";
+        return BUILD_REFUSED;
+    }
+    // The signature covers the image's bytes; with the payload appended the
+    // file is no longer what was signed and Windows would reject it.
+    CertificateTable table;
+    if (read_certificate_table(stub, &table) == SIGNATURE_FOUND) {
+        *message = "the stub " + options.stub + " is signed; a signature made over the stub is void once the "
+                   "payload is appended: build from the unsigned stub and sign the built updater instead";
         return BUILD_REFUSED;
     }
     const uint32_t count = static_cast<uint32_t>(files.size()) + 1;

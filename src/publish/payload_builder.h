@@ -33,7 +33,8 @@ typedef void (*BuilderProgress)(void* context, uint64_t done, uint64_t total);
 std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files);
 enum BuildStatus {
     BUILD_OK,
-    BUILD_REFUSED,   // the format cannot hold the input (check_builder_input, stub size, 2 GiB)
+    BUILD_REFUSED,   // the format cannot hold the input (check_builder_input, stub size, a signed
+                     // stub, 2 GiB)
     BUILD_FAILED     // a file could not be read or written
 };
 // Checks, then writes options.out through a sibling "<out>.tmp" renamed into

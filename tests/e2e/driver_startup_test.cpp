@@ -1,6 +1,8 @@
 // Replays every path of the start-up sequence through a recording
-// StartupSystem: the exact order of calls, the message and style of each box,
-// the exit code, and that both mutexes are closed (engine's first) on every path.
+// StartupSystem: the exact order of calls (the library search restricted
+// before anything else), the message and style of each box, the exit code, and
+// that both mutexes are closed (engine's first) on every path. The real
+// library search restriction is tried on this process itself.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -59,6 +61,8 @@ const char* message_name(const char* text)
     return "?";
 }
 
+void fake_restrict() { record("libraries"); }
+
 HANDLE fake_mutex(const char* name, DWORD* last_error)
 {
     bool own = std::strcmp(name, UPDATER_MUTEX_NAME) == 0;
@@ -116,12 +120,12 @@ void fake_destroy(HWND w) { record(w == DIALOG ? "destroy" : "destroy:?"); }
 void fake_release() { record("release"); }
 
 const StartupSystem FAKE = {
-    fake_mutex, fake_close, fake_caption, fake_folder, fake_box, fake_dialog, fake_gather,
+    fake_restrict, fake_mutex, fake_close, fake_caption, fake_folder, fake_box, fake_dialog, fake_gather,
     fake_title, fake_center, fake_show, fake_update, fake_destroy, fake_release,
 };
 
 const char* const UPTO_DIALOG =
-    "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
+    "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
     "gather title center show:5 update";
 const char* const CLOSE = "close:engine close:own";
 
@@ -132,22 +136,22 @@ std::string expected_after_update(const char* rest)
 
 const Scenario SCENARIOS[] = {
     {"second_instance", ERROR_ALREADY_EXISTS, true, 0, true, IDYES, true, 0, false,
-     "mutex:own close:own", -6},
+     "libraries mutex:own close:own", -6},
     {"caption_unreadable", 0, false, 0, true, IDYES, true, 0, false,
-     "mutex:own caption box:VERSION_INFO_FAILED:0x30:error close:own", -5},
+     "libraries mutex:own caption box:VERSION_INFO_FAILED:0x30:error close:own", -5},
     {"game_running", 0, true, ERROR_ALREADY_EXISTS, true, IDYES, true, 0, false,
-     "mutex:own caption mutex:engine box:GAME_RUNNING:0x30:caption close:engine close:own", -2},
+     "libraries mutex:own caption mutex:engine box:GAME_RUNNING:0x30:caption close:engine close:own", -2},
     {"not_installed", 0, true, 0, false, IDYES, true, 0, false,
-     "mutex:own caption mutex:engine folder:LARKWELL box:NOT_INSTALLED:0x30:caption "
+     "libraries mutex:own caption mutex:engine folder:LARKWELL box:NOT_INSTALLED:0x30:caption "
      "close:engine close:own", -1},
     {"declined", 0, true, 0, true, IDNO, true, 0, false,
-     "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
+     "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
      "close:engine close:own", -3},
     {"box_failed_is_no", 0, true, 0, true, 0, true, 0, false,
-     "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
+     "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
      "close:engine close:own", -3},
     {"dialog_failed", 0, true, 0, true, IDYES, false, 0, false,
-     "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
+     "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
      "box:DIALOG_FAILED:0x30:caption close:engine close:own", -4},
 };
 
@@ -231,4 +235,19 @@ TEST_F(Startup, CaptionBlockWithoutNulEndsInsideTheBuffer)
     EXPECT_EQ(run_startup(sys, nullptr, 1), -1);
     EXPECT_EQ(caption_buffer[CAPTION_SIZE - 1], 0);
     EXPECT_EQ(std::strlen(caption_buffer), CAPTION_SIZE - 1);
+}
+
+// planted_library.dll lies beside this test program, as a planted DLL would lie
+// beside the downloaded updater: found before the restriction, not after it,
+// while system libraries still load.
+TEST(LibrarySearch, ProgramsOwnFolderIsNoLongerSearched)
+{
+    HMODULE before = LoadLibraryA("planted_library.dll");
+    ASSERT_NE(before, nullptr) << "the planted library is not beside the test program";
+    FreeLibrary(before);
+
+    win32_startup_system().restrict_library_search();
+
+    EXPECT_EQ(LoadLibraryA("planted_library.dll"), nullptr);
+    EXPECT_NE(LoadLibraryA("version.dll"), nullptr);
 }

@@ -5,13 +5,14 @@ title, icon, buttons, default button, owner), the progress dialog and the full
 32-bit exit code, then checks the installation folder."""
 
 import argparse
+import json
 import os
 import shutil
 import struct
 import subprocess
 import sys
 
-from wine_session import (CAPTION, ENGINE_MUTEX, WineSession, build_patch, hex932, make_game,
+from wine_session import (CAPTION, DEVNULL, ENGINE_MUTEX, WineSession, build_patch, hex932, make_game,
                           make_source, snapshot)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -242,6 +243,55 @@ def completed(ctx, c):
     check_no_temporaries(c, ctx.game)
 
 
+def sign(ctx, unsigned, signed):
+    """Signs `unsigned` with a throw-away self-signed certificate, as a
+    publisher signs a built updater; returns the certificate's path."""
+    key, cert = os.path.join(ctx.work, "sign-key.pem"), os.path.join(ctx.work, "sign-cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "2", "-subj", "/CN=Test publisher", "-addext", "extendedKeyUsage=codeSigning"],
+                   check=True, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
+    if os.path.exists(signed):
+        os.remove(signed)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Velmora update",
+                    "-in", unsigned, "-out", signed], check=True, stdin=DEVNULL, stdout=DEVNULL)
+    return cert
+
+
+def inspect_json(ctx, path):
+    run = subprocess.run([ctx.patchtool, "inspect", "--json", path], capture_output=True)
+    return run.returncode, json.loads(run.stdout.decode("utf-8"))
+
+
+def signed_completed(ctx, c):
+    """The signed updater installs exactly what the unsigned one installs."""
+    unsigned = ctx.payloads["good"]
+    signed = os.path.join(ctx.work, "patch-signed.exe")
+    cert = sign(ctx, unsigned, signed)
+    verify = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed], capture_output=True)
+    c.equal("osslsigncode verify", verify.returncode, 0)
+    plain_status, plain = inspect_json(ctx, unsigned)
+    signed_status, report = inspect_json(ctx, signed)
+    c.equal("inspect status, signed", signed_status, plain_status)
+    c.equal("unsigned signature", plain.get("signature"), None)
+    signature = report.pop("signature", None) or {}
+    plain.pop("signature", None)
+    c.equal("inspect report besides the signature", report, plain)
+    c.true("certificate table behind the payload",
+           signature.get("offset", 0) >= os.path.getsize(unsigned) and
+           signature.get("offset", 0) + signature.get("size", 0) == os.path.getsize(signed))
+
+    installed = {}
+    for name, exe in (("unsigned", unsigned), ("signed", signed)):
+        ctx.reset_game()
+        r = ctx.run(exe, ["box=yes", "dialog", "resume", "box=ok"])
+        check_box(c, r, 2, "UPDATE_COMPLETED", "information", OK)
+        check_exit(c, r, 0)
+        installed[name] = snapshot(ctx.game)
+    check_installed(c, ctx)
+    c.true("the signed updater installs the same files and lists",
+           installed["signed"] == installed["unsigned"])
+
+
 def failed_update(ctx, c, payload, message, code, prepare=None, installed=False):
     before = ctx.reset_game()
     if prepare is not None:
@@ -358,8 +408,8 @@ GROUPS = {
     # name: (size of the big entry in MiB, scenarios)
     "checks": (2, [second_instance, caption_unreadable, game_running, not_installed,
                    expand_sz_value, caption_without_nul, declined]),
-    "update": (8, [completed, truncated_payload, checksum_mismatch, too_many_entries, shipped_list_damaged,
-                   temporary_file_fails, uninstall_list_fails, shift_jis_uninstall_list]),
+    "update": (8, [completed, signed_completed, truncated_payload, checksum_mismatch, too_many_entries,
+                   shipped_list_damaged, temporary_file_fails, uninstall_list_fails, shift_jis_uninstall_list]),
     "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
 }
 

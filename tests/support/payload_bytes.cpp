@@ -84,6 +84,21 @@ std::string hex_of(const std::string& bytes)
     return out;
 }
 
+void set_certificate_directory(std::string* file, uint32_t offset, uint32_t size)
+{
+    const size_t pe = 0x40, optional = pe + 4 + 20;
+    (*file)[0] = 'M';
+    (*file)[1] = 'Z';
+    put_u32(file, 0x3C, pe);
+    file->replace(pe, 4, std::string("PE\0\0", 4));
+    put_u32(file, pe + 4, 0x14C);               // Machine: i386, no sections
+    put_u32(file, pe + 4 + 16, 224);            // SizeOfOptionalHeader (u16), Characteristics 0
+    put_u32(file, optional, 0x10B);             // PE32 magic, linker version 0
+    put_u32(file, optional + 92, 16);           // NumberOfRvaAndSizes
+    put_u32(file, optional + 96 + 4 * 8, offset);
+    put_u32(file, optional + 96 + 4 * 8 + 4, size);
+}
+
 uint32_t u32_at(const std::string& bytes, size_t at)
 {
     uint32_t v = 0;

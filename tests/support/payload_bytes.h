@@ -38,6 +38,11 @@ std::string hash_list_bytes(int version, const std::vector<RecordLayout>& record
 
 // The content checksum's eight stored bytes, computed from its definition.
 std::string reference_checksum(const std::string& data);
+// Writes minimal PE32 headers at the start of `file` (at least 0x100 bytes):
+// "MZ", e_lfanew 0x40, "PE\0\0", an i386 COFF header and an optional header
+// with 16 data directories, the certificate directory (4) holding `offset`
+// and `size` as signing leaves them (0, 0: unsigned).
+void set_certificate_directory(std::string* file, uint32_t offset, uint32_t size);
 // Lowercase hex of raw bytes.
 std::string hex_of(const std::string& bytes);
 // Little-endian u32 at `at` in `bytes`.

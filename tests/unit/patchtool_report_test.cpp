@@ -195,6 +195,53 @@ TEST_F(InspectTest, TextFormShowsTheSameFacts)
         EXPECT_NE(run.out.find(want), std::string::npos) << want << "\n" << run.out;
 }
 
+// Signing appends a certificate table behind the payload, 8-byte aligned, and
+// records it in the image's headers; the entries must read as before, and
+// only a table that cannot have been appended to this payload is damage.
+TEST_F(InspectTest, CertificateTableBehindThePayload)
+{
+    PayloadLayout layout = full_payload(128, 2);
+    layout.entries.erase(layout.entries.begin() + 3);  // drop the mismatching entry
+    const std::string unsigned_bytes = payload_bytes(layout);
+    const uint32_t end = static_cast<uint32_t>(unsigned_bytes.size());
+    const uint32_t table_at = (end + 7) & ~7u;
+    struct Case {
+        const char* what;
+        uint32_t offset, size;
+        uint32_t appended;  // bytes after the payload: padding and table
+        int status;
+        const char* complaint;
+    };
+    const Case cases[] = {
+        {"unsigned image", 0, 0, 0, 0, nullptr},
+        {"signed", table_at, 1512, table_at - end + 1512, 0, nullptr},
+        {"table inside the payload", end - 16, 16, 0, 1, "begins inside the payload"},
+        {"table past the end", table_at, 1512, table_at - end + 100, 1, "runs past the end of the file"},
+    };
+    const JsonValue plain = inspect_json(unsigned_bytes, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = unsigned_bytes + std::string(c.appended, '\x30');
+        set_certificate_directory(&bytes, c.offset, c.size);
+        const JsonValue r = inspect_json(bytes, c.status);
+        if (c.offset == 0) {
+            EXPECT_TRUE(r["signature"].is_null());
+        } else {
+            EXPECT_EQ(r["signature"]["offset"].number, c.offset);
+            EXPECT_EQ(r["signature"]["size"].number, c.size);
+        }
+        ASSERT_EQ(r["entries"].items.size(), plain["entries"].items.size());
+        for (size_t i = 0; i < plain["entries"].items.size(); ++i) {
+            EXPECT_EQ(r["entries"][i]["checksum"].text, plain["entries"][i]["checksum"].text) << i;
+            EXPECT_EQ(r["entries"][i]["verified"].text, plain["entries"][i]["verified"].text) << i;
+        }
+        if (c.complaint) {
+            EXPECT_NE(last.err.find(c.complaint), std::string::npos) << last.err;
+        }
+    }
+    EXPECT_TRUE(plain["signature"].is_null());  // no PE headers at all
+}
+
 TEST(PatchtoolCommandLine, UsageErrorsExitTwo)
 {
     const std::string tool = built_program("tools/patchtool/patchtool");

@@ -3,6 +3,7 @@
 // result, and the exit codes of the ways this fails.
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "platform/little_endian.h"
 #include "support/install_fixture.h"
+#include "support/payload_bytes.h"
 
 namespace {
 
@@ -129,6 +131,36 @@ TEST_F(PatchtoolRoundTrip, BuildInspectApplyVerifyWithSubFoldersAndJapaneseNames
     EXPECT_NE(verified.output.find("Archive\\big.arc: missing"), std::string::npos) << verified.output;
 }
 
+// A rebuilt release must come out byte for byte as shipped: the same files
+// made in another order, at other times, in another folder, give the same
+// updater, with the entries in the order of their relative paths.
+TEST_F(PatchtoolRoundTrip, SameFilesGiveTheSameBytesWhateverTheirOrderAndTimes)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"b.arc", "bee"}, {"Archive/\xe9\x9f\xb3\xe5\xa3\xb0/d.arc", "dee"}, {"z.arc", "zed"},
+        {"a.arc", "ay"}, {"Archive/c.arc", "see"}};
+    const char* by_path[] = {"KXQ.hvl", "c.arc", "d.arc", "a.arc", "b.arc", "z.arc"};
+    std::string built[2];
+    for (int round = 0; round < 2; ++round) {
+        const std::string src = temp.host(round == 0 ? "first" : "second/copy");
+        for (size_t k = 0; k < files.size(); ++k) {
+            const auto& f = files[round == 0 ? k : files.size() - 1 - k];
+            fs::create_directories(fs::path(src + "/" + f.first).parent_path());
+            write_host_file(src + "/" + f.first, f.second);
+            fs::last_write_time(src + "/" + f.first,
+                                fs::file_time_type::clock::now() - std::chrono::hours(24 * (round * 50 + k)));
+        }
+        const std::string out = temp.host(round == 0 ? "one.exe" : "two.exe");
+        Outcome run = patchtool("build --stub " + quoted(temp.host("stub.exe")) + " --caption C --out " + quoted(out) +
+                                " " + quoted(src));
+        ASSERT_EQ(run.code, 0) << run.output;
+        built[round] = read_host_file(out);
+    }
+    EXPECT_TRUE(built[0] == built[1]);
+    for (size_t j = 0; j < 6; ++j)
+        EXPECT_STREQ(built[0].c_str() + 0x28410 + 128 * j, by_path[j]) << j;
+}
+
 TEST_F(PatchtoolRoundTrip, ApplyExitsWithTheLowByteOfEachFailure)
 {
     ASSERT_EQ(build("--index-form 32 --hash-list v1").code, 0);
@@ -173,6 +205,12 @@ TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
         {"a stub past 0x28000",
          [](const TempDir& t) { write_host_file(t.host("stub.exe"), std::string(0x28001, 'M')); }, ""},
         {"a caption code page 932 cannot hold", [](const TempDir&) {}, "--caption '\xf0\x9f\x98\x80'"},
+        {"a signed stub",
+         [](const TempDir& t) {
+             std::string stub(4096, 'M');
+             set_certificate_directory(&stub, 3584, 512);
+             write_host_file(t.host("stub.exe"), stub);
+         }, ""},
         {"a name too long for the 32-byte entry",
          [](const TempDir& t) { write_host_file(t.host("src/sixteen_chars.arc"), "x"); }, "--index-form 32"},
         // Sparse: 4 GiB + 100 bytes, whose low 32 bits alone say 100.

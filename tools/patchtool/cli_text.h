@@ -9,6 +9,12 @@
 // Win32 build reads the wide command line, since argv there is in the ANSI code
 // page and would already have lost what it cannot hold. False on failure.
 bool cli_arguments(int argc, char** argv, std::vector<std::string>* out);
+// Sets up stdout and stderr to carry the native tool's bytes. On Windows:
+// binary mode, so that a report written to a file or a pipe has the same
+// bytes as on Linux (no "\r" added before each "\n"); and where a stream is
+// a console, the console's output code page is UTF-8 until the program
+// exits, so that Japanese names show as they are. Nothing elsewhere.
+void cli_prepare_output();
 // out := `utf8` in code page 932; false when the text is not valid UTF-8 or
 // has a character code page 932 cannot hold (checked by converting back).
 bool utf8_to_cp932(const std::string& utf8, std::string* out);

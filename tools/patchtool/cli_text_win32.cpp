@@ -1,7 +1,12 @@
 #include "cli_text.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -18,7 +23,38 @@ bool wide_to_utf8(const wchar_t* text, std::string* out)
     return true;
 }
 
+UINT console_code_page_before = 0;
+
+void restore_console_code_page()
+{
+    SetConsoleOutputCP(console_code_page_before);
+}
+
+bool is_console(DWORD which)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
 }  // namespace
+
+void cli_prepare_output()
+{
+    // The C runtime's text mode turns every "\n" into "\r\n"; the console
+    // needs no "\r" to start a new line.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    // Everything the tool prints is UTF-8; a console shows bytes in its
+    // output code page (932 on a Japanese system), and is shared with the
+    // shell and whatever runs after us, hence the restore.
+    if (!is_console(STD_OUTPUT_HANDLE) && !is_console(STD_ERROR_HANDLE))
+        return;
+    console_code_page_before = GetConsoleOutputCP();
+    if (console_code_page_before != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+        std::atexit(restore_console_code_page);
+}
 
 // argv of a console program holds the ANSI code page's rendering of the command
 // line, where a name it cannot hold has already become "?"; the wide command

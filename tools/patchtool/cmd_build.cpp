@@ -1,5 +1,6 @@
-// patchtool build: makes an updater from a stub image, a caption and a
-// source folder laid out like the installation. Every file becomes one entry
+// patchtool build: makes an updater from a stub image (the installed one
+// when --stub is left out), a caption and a source folder laid out like the
+// installation. Every file becomes one entry
 // named by its bare file name; the shipped hash list (first entry) places it
 // at its path relative to the folder and carries its checksum.
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "installed_stub.h"
 #include "publish/payload_builder.h"
 #include "terminal_progress.h"
 
@@ -58,8 +60,18 @@ int parse_arguments(int argc, char** argv, BuildArguments* a)
     if (i + 1 != argc)
         return usage_error("build", "give exactly one SOURCE_DIR");
     a->source = argv[i];
-    if (a->stub.empty() || a->out.empty())
-        return usage_error("build", "--stub and --out are required");
+    if (a->out.empty())
+        return usage_error("build", "--out is required");
+    if (a->stub.empty())
+        a->stub = find_installed_stub();
+    if (a->stub.empty()) {
+        std::string looked;
+        for (const std::string& candidate : stub_candidates())
+            looked += "\n  " + candidate;
+        return usage_error("build", ("no --stub given and no installed updater.exe found; looked for:" +
+                                     (looked.empty() ? std::string(" (own path unavailable)") : looked) +
+                                     "\ngive the bare updater with --stub EXE").c_str());
+    }
     return EXIT_OK;
 }
 

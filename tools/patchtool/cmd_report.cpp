@@ -1,6 +1,7 @@
 // patchtool inspect [--json] FILE: what the updater would see in its own file:
 // the caption, the archive index and the shipped hash list, with each entry's
-// bytes checksummed and compared with the shipped list.
+// bytes checksummed and compared with the shipped list, and where a signature
+// appended behind the payload lies.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 #include "commands.h"
 #include "hash_list/hash_list.h"
 #include "payload/payload.h"
+#include "publish/pe_signature.h"
 #include "result/update_result.h"
 #include "update/shipped_list.h"
 
@@ -33,7 +35,28 @@ struct InspectReport {
     int version = 0;  // shipped list: 1, 2, or 0 for none or damaged
     bool shipped_damaged = false;  // a KXQ.hvl entry that is no whole list
     HashList shipped;
+    bool signed_file = false;
+    CertificateTable signature;
+    uint64_t payload_end = 0;  // one past the last byte of entry data
+    uint32_t file_size = 0;
 };
+
+// Signing puts the certificate table after everything else in the file; the
+// payload, which the signature does not move, must end before it.
+void gather_signature(const char* path, InspectReport* report)
+{
+    FileHandle file;
+    if (!file.open_read(path))
+        return;
+    report->file_size = file.size();
+    report->signed_file = read_certificate_table(file, &report->signature) == SIGNATURE_FOUND;
+    report->payload_end = report->salvage.data_base;
+    for (const EntryReport& e : report->entries) {
+        const uint64_t end = report->salvage.data_base + e.offset + e.size;
+        if (e.readable && end > report->payload_end)
+            report->payload_end = end;
+    }
+}
 
 EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_t j)
 {
@@ -81,6 +104,7 @@ bool gather(const char* path, const char* shown, InspectReport* report)
         report->version = 0;
     for (uint32_t j = 0; j < report->index.count; ++j)
         report->entries.push_back(inspect_entry(file, *report, j));
+    gather_signature(path, report);
     return true;
 }
 
@@ -113,7 +137,11 @@ void print_json(const InspectReport& r)
                     json_string(cp932_to_utf8(path)).c_str(), hex_text(path.data(), path.size()).c_str(),
                     sum_hex(rec.checksum).c_str());
     }
-    std::printf("%s]}\n}\n", r.shipped.empty() ? "" : "\n  ");
+    std::printf("%s]},\n  \"signature\": ", r.shipped.empty() ? "" : "\n  ");
+    if (r.signed_file)
+        std::printf("{\"offset\": %u, \"size\": %u}\n}\n", r.signature.offset, r.signature.size);
+    else
+        std::printf("null\n}\n");
 }
 
 void print_text(const InspectReport& r)
@@ -122,6 +150,11 @@ void print_text(const InspectReport& r)
     std::printf("index form: %u-byte entries\n", r.index.form);
     std::printf("count:      %u\n", r.salvage.declared_count);
     std::printf("data base:  0x%llx\n", static_cast<unsigned long long>(r.salvage.data_base));
+    if (r.signed_file)
+        std::printf("signature:  certificate table at 0x%x, %u bytes; the payload ends at 0x%llx\n",
+                    r.signature.offset, r.signature.size, static_cast<unsigned long long>(r.payload_end));
+    else
+        std::printf("signature:  none\n");
     std::printf("entries:\n");
     for (const EntryReport& e : r.entries) {
         const std::string sum = e.readable ? sum_hex(e.sum.bytes) : std::string(16, '-');
@@ -150,6 +183,16 @@ int verdict(const InspectReport& r, const char* shown)
     if (r.shipped_damaged) {
         std::fprintf(stderr, "patchtool inspect: %s: the shipped hash list KXQ.hvl is damaged "
                              "(not a whole version 1 or 2 list); the updater refuses it\n", shown);
+        status = EXIT_FAILED;
+    }
+    if (r.signed_file && r.signature.offset < r.payload_end) {
+        std::fprintf(stderr, "patchtool inspect: %s: the certificate table at 0x%x begins inside the payload, "
+                             "which ends at 0x%llx\n", shown, r.signature.offset,
+                     static_cast<unsigned long long>(r.payload_end));
+        status = EXIT_FAILED;
+    }
+    if (r.signed_file && static_cast<uint64_t>(r.signature.offset) + r.signature.size > r.file_size) {
+        std::fprintf(stderr, "patchtool inspect: %s: the certificate table runs past the end of the file\n", shown);
         status = EXIT_FAILED;
     }
     for (const EntryReport& e : r.entries) {

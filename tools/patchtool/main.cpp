@@ -13,17 +13,20 @@ namespace {
 const CommandInfo COMMANDS[] = {
     {"checksum", cmd_checksum, "FILE...", "Print the content checksum of each file as 16 hex digits."},
     {"inspect", cmd_inspect, "[--json] FILE", "Show an updater's caption, index, entries and shipped hash list."},
-    {"build", cmd_build, "--stub EXE --caption TEXT [--index-form 128|32] [--hash-list v2|v1] --out FILE SOURCE_DIR", "Build an updater from a stub and a folder laid out like the installation."},
+    {"build", cmd_build, "[--stub EXE] --caption TEXT [--index-form 128|32] [--hash-list v2|v1] --out FILE SOURCE_DIR", "Build an updater from a stub (the installed one if left out) and a folder laid out like the installation."},
     {"apply", cmd_apply, "FILE INSTALL_DIR", "Run an updater's update on an installation folder, with progress on the terminal."},
     {"verify", cmd_verify, "INSTALL_DIR", "Check every file listed in an installation's KXQ.hvl against its checksum."},
 };
 
 void print_overview(FILE* out)
 {
-    std::fprintf(out, "usage: patchtool COMMAND [ARGS...]\n       patchtool help COMMAND\n\ncommands:\n");
+    std::fprintf(out, "usage: patchtool COMMAND [ARGS...]\n       patchtool help COMMAND\n       patchtool --version\n\n"
+                      "commands:\n");
     for (const CommandInfo& c : COMMANDS)
         std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\nFile names and texts are given in UTF-8; output is UTF-8.\n");
+    std::fprintf(out, "\nFile names and texts are given in UTF-8; output is UTF-8.\n"
+                      "Exit codes: 0 success, 1 a failure the command reports, 2 a usage error or a refused build;\n"
+                      "apply exits with the low byte of the update's result. See patchtool(1).\n");
 }
 
 int run(std::vector<std::string>& args)
@@ -38,6 +41,10 @@ int run(std::vector<std::string>& args)
         return EXIT_USAGE;
     }
     const char* name = argv[1];
+    if (std::strcmp(name, "--version") == 0) {
+        std::printf("patchtool %s\n", PATCHTOOL_VERSION);
+        return EXIT_OK;
+    }
     if (is_help_option(name) || std::strcmp(name, "help") == 0) {
         if (argc > 2)
             return print_command_help(argv[2]);
@@ -97,6 +104,7 @@ int usage_error(const char* name, const char* message)
 
 int main(int argc, char** argv)
 {
+    cli_prepare_output();
     std::vector<std::string> args;
     if (!cli_arguments(argc, argv, &args)) {
         std::fprintf(stderr, "patchtool: cannot read the command line\n");
