@@ -65,3 +65,7 @@ int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst
 void os_ansi_lower(char* text);
 // IsDBCSLeadByteEx(932, b).
 bool os_is_ansi_lead_byte(uint8_t b);
+// LCMapStringW(LCMAP_LOWERCASE) of each of the n UTF-16 units, in place, unit
+// by unit: the system's lower-case mapping, which also folds full-width and
+// Greek letters. A unit the call cannot map stays as it is.
+void os_wide_lower(uint16_t* units, uint32_t n);

@@ -334,3 +334,9 @@ bool os_is_ansi_lead_byte(uint8_t b)
 {
     return cp932_is_lead_byte(b);
 }
+
+void os_wide_lower(uint16_t* units, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; ++i)
+        units[i] = unicode_lower(units[i]);
+}

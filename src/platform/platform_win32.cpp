@@ -150,3 +150,13 @@ bool os_is_ansi_lead_byte(uint8_t b)
 {
     return IsDBCSLeadByteEx(CODE_PAGE_932, b) != 0;
 }
+
+void os_wide_lower(uint16_t* units, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; ++i) {
+        WCHAR unit = units[i];
+        WCHAR lower = 0;
+        if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_LOWERCASE, &unit, 1, &lower, 1) == 1)
+            units[i] = lower;
+    }
+}
