@@ -277,6 +277,16 @@ def too_many_entries(ctx, c):
     failed_update(ctx, c, ctx.variant("too-many", count_257), "UPDATE_DAMAGED", -2147483646)
 
 
+def colliding_targets(ctx, c):
+    """Two entries on one file as Windows sees it: "system.arc." is system.arc."""
+    def rename_empty(data):
+        index = 0x28410
+        at = data.find(b"empty.arc\0", index, index + 5 * 128)
+        assert at > 0, "empty.arc is not in the index"
+        data[at:at + 96] = b"system.arc.".ljust(96, b"\0")
+    failed_update(ctx, c, ctx.variant("collision", rename_empty), "UPDATE_DAMAGED", -2147483647)
+
+
 def temporary_file_fails(ctx, c):
     failed_update(ctx, c, ctx.payloads["good"], "UPDATE_FAILED", -2147483644,
                   prepare=lambda: shutil.rmtree(os.path.join(ctx.game, "Archive")))
@@ -335,7 +345,7 @@ GROUPS = {
     # name: (size of the big entry in MiB, scenarios)
     "checks": (2, [second_instance, caption_unreadable, game_running, not_installed,
                    expand_sz_value, caption_without_nul, declined]),
-    "update": (8, [completed, truncated_payload, checksum_mismatch, too_many_entries,
+    "update": (8, [completed, truncated_payload, checksum_mismatch, too_many_entries, colliding_targets,
                    temporary_file_fails, uninstall_list_fails]),
     "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
 }
