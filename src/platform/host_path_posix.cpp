@@ -60,7 +60,8 @@ std::string find_component(const std::string& dir, const std::string& name)
 void trim_component(std::string* name, bool last)
 {
     if (!last) {
-        if (name->size() > 1 && name->back() == '.' && *name != "..")
+        // A name of dots only stays as it is: "..." never becomes "..".
+        if (!name->empty() && name->back() == '.' && name->find_first_not_of('.') != std::string::npos)
             name->pop_back();
         return;
     }

@@ -137,6 +137,9 @@ TEST_F(PlatformPosix, TrailingDotsAndSpacesAreDroppedAsWindowsDropsThem)
     EXPECT_EQ(read_host_file(dir.host("sub/y")), "y");
     EXPECT_EQ(os_create_write(win("sub \\z").c_str()), OS_INVALID_HANDLE);
     EXPECT_EQ(os_create_write(win("sub..\\z").c_str()), OS_INVALID_HANDLE);
+    // Nor does a folder of dots only become "..", which CreateFileA refuses outright.
+    EXPECT_EQ(os_create_write(win("sub\\...\\z").c_str()), OS_INVALID_HANDLE);
+    EXPECT_FALSE(host_file_exists(dir.host("z")));
 }
 
 TEST_F(PlatformPosix, ReadOnlyFilesRefuseCreateMoveAndDelete)
