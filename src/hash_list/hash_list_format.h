@@ -4,6 +4,7 @@
 // 64-byte records (56-byte path, 8-byte checksum). All integers little-endian.
 #pragma once
 #include <cstdint>
+#include "path_rules/list_files.h"
 
 const uint32_t HASH_HEADER_SIZE = 16;
 const uint32_t HASH_HEADER_MAGIC = 0;
@@ -17,7 +18,6 @@ const uint32_t HASH_RECORD_V2_PATH = 248;
 const uint32_t HASH_RECORD_V1_SIZE = 64;
 const uint32_t HASH_RECORD_V1_PATH = 56;
 
-const char HASH_LIST_NAME[] = "KXQ.hvl";
 const char HASH_LIST_NAME_LOWER[] = "kxq.hvl";
 
 struct HashListHeader {

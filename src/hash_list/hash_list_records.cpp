@@ -2,15 +2,10 @@
 
 #include <cstring>
 
+#include "path_rules/list_files.h"
 #include "platform/hidden_system.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
-
-namespace {
-
-const char SIBLING_SUFFIX[] = ".new";
-
-}  // namespace
 
 uint32_t hash_record_size(const uint8_t header[16])
 {
@@ -67,7 +62,7 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     char target[OS_PATH_SIZE];
     char sibling[OS_PATH_SIZE];
     if (!path_join(target, sizeof target, dir, HASH_LIST_NAME) ||
-        !path_join(sibling, sizeof sibling, dir, HASH_LIST_NAME, SIBLING_SUFFIX))
+        !path_join(sibling, sizeof sibling, dir, HASH_LIST_NAME, LIST_REWRITE_SUFFIX))
         return false;
     // Windows refuses to replace a read-only list; Wine lets MoveFileExA do
     // it, so the attribute is checked here and a protected list stays whole.

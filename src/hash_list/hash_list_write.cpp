@@ -3,6 +3,7 @@
 
 #include "hash_list/hash_list.h"
 #include "hash_list/hash_list_records.h"
+#include "path_rules/path_safety.h"
 #include "platform/little_endian.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
@@ -28,12 +29,14 @@ namespace {
 
 // Whether the file or folder a record names is still there. A path that does
 // not fit its buffer cannot be asked about, so the record counts as present.
+// So does one the updater would never write (outside the folder, a device):
+// it is not followed, and the record stays for the game's own tools as it was.
 bool record_present(const char* dir, const uint8_t* record, uint32_t path_width)
 {
     char relative[OS_PATH_SIZE];
     char full[OS_PATH_SIZE];
     copy_record_path(relative, reinterpret_cast<const char*>(record), path_width);
-    if (!path_join(full, sizeof full, dir, relative))
+    if (path_problem(relative) != PATH_OK || !path_join(full, sizeof full, dir, relative))
         return true;
     return os_get_attributes(full) != OS_INVALID_ATTRIBUTES;
 }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/path_buffer.h"
 #include "platform/platform.h"
+#include "platform/windows_names.h"
 
 namespace {
 
@@ -59,6 +59,52 @@ bool path_escapes_folder(const char* path)
     }
 }
 
+PathProblem path_problem(const char* path)
+{
+    if (path_escapes_folder(path))
+        return PATH_LEAVES_FOLDER;
+    const char* component = path;
+    for (const char* p = path;; p += char_length(p)) {
+        if (*p != '\0' && !is_separator(*p))
+            continue;
+        // Stricter than CreateFileA, which looks a folder named like a device
+        // up as a folder: no such folder can be made on Windows.
+        if (windows_name_problem(component, static_cast<uint32_t>(p - component)) != WINDOWS_NAME_OK)
+            return PATH_REFUSED_NAME;
+        if (*p == '\0')
+            return PATH_OK;
+        component = p + 1;
+    }
+}
+
+const char* path_problem_text(PathProblem problem)
+{
+    switch (problem) {
+    case PATH_OK:
+        return "";
+    case PATH_LEAVES_FOLDER:
+        return "leaves the installation folder (absolute, a drive or stream \":\", or \"..\")";
+    case PATH_REFUSED_NAME:
+        return "holds a name Windows refuses (< > : \" | ? * or a control character) or a device name (NUL, COM1, ...)";
+    case PATH_TOO_LONG:
+        return "too long for a Windows path with \".tmp\" appended";
+    case PATH_NAMES_FOLDER:
+        return "names no file (empty, ends in a separator or \".\", or a name of only dots and spaces)";
+    case PATH_LIST_FILE:
+        return "is one of the lists the updater rewrites (KXQ.hvl, KXQ.hvl.new, uninst.lst.new)";
+    case PATH_SHARES_FILE:
+        return "names on Windows the same file as another entry, or that entry's temporary file";
+    }
+    return "";
+}
+
+const char* path_problem_code(PathProblem problem)
+{
+    static const char* const CODES[] = {"", "leaves-folder", "refused-name", "too-long",
+                                        "names-folder", "list-file", "shares-file"};
+    return problem >= PATH_OK && problem <= PATH_SHARES_FILE ? CODES[problem] : "";
+}
+
 bool path_with_backslashes(char* out, uint32_t cap, const char* path)
 {
     uint32_t used = 0;
@@ -82,27 +128,3 @@ bool path_with_backslashes(char* out, uint32_t cap, const char* path)
     return true;
 }
 
-namespace {
-
-// key := a + suffix with "\" for every separator, lower-cased as the engine
-// lower-cases names; false when it does not fit a path.
-bool target_key(char key[OS_PATH_SIZE], const char* path, const char* suffix)
-{
-    char joined[OS_PATH_SIZE];
-    if (!text_join(joined, sizeof joined, path, suffix) ||
-        !path_with_backslashes(key, OS_PATH_SIZE, joined))
-        return false;
-    os_ansi_lower(key);
-    return true;
-}
-
-}  // namespace
-
-bool paths_name_one_file(const char* a, const char* a_suffix, const char* b, const char* b_suffix)
-{
-    char left[OS_PATH_SIZE];
-    char right[OS_PATH_SIZE];
-    if (!target_key(left, a, a_suffix) || !target_key(right, b, b_suffix))
-        return false;
-    return std::strcmp(left, right) == 0;
-}

@@ -8,6 +8,7 @@
 
 #include "platform/code_page.h"
 #include "platform/platform.h"
+#include "platform/windows_names.h"
 
 namespace {
 
@@ -52,6 +53,24 @@ std::string find_component(const std::string& dir, const std::string& name)
     return best;
 }
 
+// What Windows drops from a component before it looks the name up: every
+// trailing dot and space of the last one ("a.arc. " opens a.arc), one
+// trailing dot of a folder on the way ("Archive." is Archive, "Archive " is
+// not found). A last component left empty names the folder before it.
+void trim_component(std::string* name, bool last)
+{
+    if (!last) {
+        // A name of dots only stays as it is: "..." never becomes "..".
+        if (!name->empty() && name->back() == '.' && name->find_first_not_of('.') != std::string::npos)
+            name->pop_back();
+        return;
+    }
+    if (*name == "." || *name == "..")
+        return;
+    const size_t keep = name->find_last_not_of(". ");
+    name->erase(keep == std::string::npos ? 0 : keep + 1);
+}
+
 }  // namespace
 
 bool host_name(const char* path, std::string* out)
@@ -88,7 +107,9 @@ bool host_path(const char* path, std::string* out)
 {
     const size_t length = std::strlen(path);
     std::string utf8;
-    if (length == 0 || length >= OS_PATH_SIZE || !host_name(path, &utf8))
+    // Names CreateFileA refuses, or opens as a device, are no file here.
+    if (length == 0 || length >= OS_PATH_SIZE || windows_path_problem(path) != WINDOWS_NAME_OK ||
+        !host_name(path, &utf8))
         return false;
     for (char& c : utf8) {
         if (c == '\\')
@@ -103,6 +124,7 @@ bool host_path(const char* path, std::string* out)
             end = utf8.size();
         std::string name = utf8.substr(start, end - start);
         start = end + 1;
+        trim_component(&name, end == utf8.size());
         if (name.empty())
             continue;
         if (resolving && name != "." && name != "..") {

@@ -77,3 +77,8 @@ const uint32_t OS_ATTRIBUTE_SYSTEM = 0x4;
 // SetFileAttributesA(path, attributes): read-only, hidden and system as given
 // (the others are ignored); false on failure.
 bool os_set_attributes(const char* path, uint32_t attributes);
+
+// LCMapStringW(LCMAP_LOWERCASE) of each of the n UTF-16 units, in place, unit
+// by unit: the system's lower-case mapping, which also folds full-width and
+// Greek letters. A unit the call cannot map stays as it is.
+void os_wide_lower(uint16_t* units, uint32_t n);

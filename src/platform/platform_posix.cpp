@@ -391,3 +391,9 @@ bool os_set_attributes(const char* path, uint32_t attributes)
                chmod(host.c_str(), st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
     return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 && set_dos_attributes(host, attributes);
 }
+
+void os_wide_lower(uint16_t* units, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; ++i)
+        units[i] = unicode_lower(units[i]);
+}

@@ -168,3 +168,13 @@ bool os_set_attributes(const char* path, uint32_t attributes)
     const DWORD kept = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     return SetFileAttributesA(path, kept ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
 }
+
+void os_wide_lower(uint16_t* units, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; ++i) {
+        WCHAR unit = units[i];
+        WCHAR lower = 0;
+        if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_LOWERCASE, &unit, 1, &lower, 1) == 1)
+            units[i] = lower;
+    }
+}

@@ -4,7 +4,7 @@
 
 #include "hash_list/hash_list_format.h"
 #include "hash_list/name_compare.h"
-#include "path_rules/path_safety.h"
+#include "path_rules/target_rules.h"
 #include "payload/payload_format.h"
 #include "platform/platform.h"
 #include "publish/payload_builder_internal.h"
@@ -42,8 +42,6 @@ std::string check_one_file(const BuilderOptions& options, const BuilderFile& f)
     if (f.path.size() >= path_limit || f.path.find('\0') != std::string::npos)
         return "relative path does not fit the hash record's " + std::to_string(path_limit - 1) +
                " bytes: " + f.path;
-    if (path_escapes_folder(f.path.c_str()))
-        return "relative path leaves the installation folder: " + f.path;
     if (names_equal(f.name.c_str(), HASH_LIST_NAME))
         return "a file may not be named like the shipped hash list: " + f.name;
     return "";
@@ -56,6 +54,27 @@ std::string check_names_distinct(const std::vector<BuilderFile>& files)
             if (names_equal(files[i].name.c_str(), files[k].name.c_str()))
                 return "two files with one name: " + files[k].path + " and " + files[i].path;
         }
+    }
+    return "";
+}
+
+// The updater's own path rules (check_targets), so that no patch is built
+// that every player's updater would refuse or install wrongly.
+std::string check_targets_of(const std::vector<BuilderFile>& files)
+{
+    std::vector<const char*> paths;
+    for (const BuilderFile& f : files)
+        paths.push_back(f.path.c_str());
+    std::vector<TargetVerdict> verdicts(files.size());
+    if (check_targets(paths.data(), static_cast<uint32_t>(paths.size()), verdicts.data()))
+        return "";
+    for (size_t j = 0; j < files.size(); ++j) {
+        const TargetVerdict& v = verdicts[j];
+        if (v.problem == PATH_SHARES_FILE)
+            return "two paths name one file on Windows (letter case, trailing dots or spaces, or a file and "
+                   "its temporary name \".tmp\"): " + files[v.other].path + " and " + files[j].path;
+        if (v.problem != PATH_OK)
+            return std::string("relative path ") + path_problem_text(v.problem) + ": " + files[j].path;
     }
     return "";
 }
@@ -182,7 +201,8 @@ std::string check_builder_input(const BuilderOptions& options, const std::vector
         if (!problem.empty())
             return problem;
     }
-    return check_names_distinct(files);
+    std::string problem = check_names_distinct(files);
+    return problem.empty() ? check_targets_of(files) : problem;
 }
 
 BuildStatus build_updater(const BuilderOptions& options, const std::vector<BuilderFile>& files,

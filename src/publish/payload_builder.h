@@ -29,7 +29,10 @@ typedef void (*BuilderProgress)(void* context, uint64_t done, uint64_t total);
 
 // Refusals that need no file access: form, version, caption, entry count,
 // name and path lengths, bare names, two files with one name (compared as the
-// updater compares them). "" when the format can hold it, else the reason.
+// updater compares them), and every path the updater's check_targets refuses
+// (outside the folder, a name Windows refuses, two paths on one file, a file
+// and its temporary name, one of the lists). "" when the updater would
+// install it, else the reason.
 std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files);
 enum BuildStatus {
     BUILD_OK,

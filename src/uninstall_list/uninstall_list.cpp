@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "path_rules/list_files.h"
 #include "platform/file_handle.h"
 #include "platform/hidden_system.h"
 #include "platform/path_buffer.h"
@@ -11,8 +12,6 @@
 namespace {
 
 const size_t LIST_PATH_SIZE = 780;
-const char LIST_NAME[] = "uninst.lst";
-const char NEW_SUFFIX[] = ".new";
 
 // The file's text: its bytes up to the first NUL or to the end of what was
 // read. Empty unique_ptr when the file cannot be opened, is empty or gives
@@ -74,7 +73,7 @@ std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* le
 bool write_uninstall_list(const char* path, const UninstallEntryList* const* lists, size_t list_count)
 {
     char sibling[LIST_PATH_SIZE];
-    if (!text_join(sibling, sizeof sibling, path, NEW_SUFFIX))
+    if (!text_join(sibling, sizeof sibling, path, LIST_REWRITE_SUFFIX))
         return false;
     std::string bytes = render_uninstall_list(lists, list_count);
     if (bytes.size() > 0xFFFFFFFFu)
@@ -102,7 +101,7 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
 bool merge_uninstall_list(const char* dir, const char* const* paths)
 {
     char path[LIST_PATH_SIZE];
-    if (!path_join(path, sizeof path, dir, LIST_NAME))
+    if (!path_join(path, sizeof path, dir, UNINSTALL_LIST_NAME))
         return false;
     size_t length = 0;
     std::unique_ptr<char[]> text = read_list_text(path, &length);

@@ -2,8 +2,6 @@
 // "<target>.tmp"; nothing in the installation folder is replaced here.
 #include <cstring>
 
-#include "hash_list/hash_list_format.h"
-#include "hash_list/name_compare.h"
 #include "platform/path_buffer.h"
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
@@ -12,31 +10,6 @@ namespace {
 
 // "%sをインストール中" in code page 932.
 const char INSTALLING_SUFFIX[] = "\x82\xf0\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5b\x83\x8b\x92\x86";
-
-void copy_bounded(char* out, const char* field, size_t width)
-{
-    size_t n = field_length(field, width);
-    std::memcpy(out, field, n);
-    out[n] = '\0';
-}
-
-// The path entry j installs under: the first shipped record with its file
-// name, else the entry's own name; with the record comes its checksum.
-void resolve_entry(UpdateSession& s, uint32_t j)
-{
-    StagedEntry& e = s.entries[j];
-    char name[97];
-    entry_name(s.index, j, name);
-    const HashRecord* record = s.shipped.empty() ? nullptr : find_shipped(s.shipped, name);
-    e.has_expected = record != nullptr;
-    if (record) {
-        copy_bounded(e.path, record->path, sizeof record->path);
-        std::memcpy(e.expected, record->checksum, sizeof e.expected);
-    } else {
-        copy_bounded(e.path, name, sizeof name - 1);
-    }
-    s.names[j] = e.path;
-}
 
 // Status line and file bar for the new entry, then a pump. False on a stop.
 bool announce_entry(UpdateSession& s, uint32_t j)
@@ -74,15 +47,16 @@ bool write_staged(UpdateSession& s, uint32_t j)
 // One iteration of the loop. True to go on with the next entry.
 bool stage_entry(UpdateSession& s, uint32_t j)
 {
+    // Entry j's path was resolved, and checked with every other entry's, in
+    // the set-up (check_all_targets).
     if (!seek_entry(s.payload, s.index, j))
         return false;
-    resolve_entry(s, j);
     if (!announce_entry(s, j))
         return false;
     StagedEntry& e = s.entries[j];
     e.installed_index = find_installed(s.installed, e.path);
     // The hash list travels in the payload but is rewritten, never copied.
-    if (names_equal(e.path, HASH_LIST_NAME_LOWER))
+    if (is_hash_list_entry(e))
         return true;
     if (!prepare_target(s, j) || !write_staged(s, j))
         return false;

@@ -1,37 +1,41 @@
-// Where a staged entry may be written: inside the installation folder, on a
-// target no other staged entry uses, through paths that fit 260 bytes.
-#include "path_rules/path_safety.h"
+// Where each staged entry is written: the path it installs under, checked
+// for the whole payload before anything is created, and composed with the
+// installation folder into paths that fit 260 bytes.
+#include <cstring>
+
 #include "platform/path_buffer.h"
+#include "update/entry_paths.h"
 #include "update/transaction_steps.h"
 
-namespace {
-
-// Entry j's target or temporary file is one an earlier staged entry uses:
-// the later move would replace the earlier file, or clean-up would delete it.
-bool shares_target(const UpdateSession& s, uint32_t j)
+void resolve_entry(UpdateSession& s, uint32_t j)
 {
-    const char* path = s.entries[j].path;
-    for (uint32_t i = 0; i < j; ++i) {
-        const StagedEntry& other = s.entries[i];
-        if (!other.staged)
-            continue;
-        if (paths_name_one_file(path, nullptr, other.path, nullptr) ||
-            paths_name_one_file(path, ".tmp", other.path, nullptr) ||
-            paths_name_one_file(path, nullptr, other.path, ".tmp"))
-            return true;
-    }
-    return false;
+    StagedEntry& e = s.entries[j];
+    const HashRecord* record = entry_install_path(s.index, s.shipped, j, e.path);
+    e.has_expected = record != nullptr;
+    if (record)
+        std::memcpy(e.expected, record->checksum, sizeof e.expected);
+    s.names[j] = e.path;
 }
 
-}  // namespace
+bool is_hash_list_entry(const StagedEntry& e)
+{
+    return is_hash_list_path(e.path);
+}
+
+bool check_all_targets(UpdateSession& s)
+{
+    for (uint32_t j = 0; j < s.index.count; ++j)
+        resolve_entry(s, j);
+    std::vector<TargetVerdict> verdicts;
+    if (check_payload_targets(s.index, s.shipped, &verdicts))
+        return true;
+    s.result = UPDATE_E_DAMAGED;
+    return false;
+}
 
 bool prepare_target(UpdateSession& s, uint32_t j)
 {
     StagedEntry& e = s.entries[j];
-    if (path_escapes_folder(e.path) || shares_target(s, j)) {
-        s.result = UPDATE_E_DAMAGED;
-        return false;
-    }
     if (!path_join(e.tmp, sizeof e.tmp, s.dir, e.path, ".tmp") ||
         !path_join(e.target, sizeof e.target, s.dir, e.path)) {
         s.result = UPDATE_E_FAILED;

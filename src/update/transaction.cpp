@@ -45,7 +45,7 @@ bool set_up(UpdateSession& s, const char* payload_path)
     pump_and_poll(s);
     s.buffer.assign(COPY_CHUNK_SIZE, 0);
     s.entries.assign(s.index.count, StagedEntry{});
-    return true;
+    return check_all_targets(s);
 }
 
 // A confirmed cancel outranks a closed window; both outrank what went before.

@@ -61,9 +61,18 @@ bool copy_entry(UpdateSession& s, uint32_t j, FileHandle& tmp, ContentChecksum* 
 // Compares the staged checksum with the expected one and records it in the
 // installed list. False on a mismatch (result unchanged).
 bool verify_entry(UpdateSession& s, uint32_t j, const ContentChecksum& sum);
-// Rejects a target outside the folder, one shared with an earlier staged entry
-// or with its temporary file (UPDATE_E_DAMAGED), and builds tmp and target,
-// failing with UPDATE_E_FAILED when they do not fit 260 bytes.
+// Entry j's path: the first shipped record with its file name (and that
+// record's checksum), else the entry's own name; also its names[] slot.
+void resolve_entry(UpdateSession& s, uint32_t j);
+// The entry is the shipped hash list, which is rewritten, never copied.
+bool is_hash_list_entry(const StagedEntry& e);
+// Resolves every entry and checks all their targets together
+// (check_targets): a path outside the folder or Windows refuses, two entries
+// on one file, or an entry on one of the lists is UPDATE_E_DAMAGED (false),
+// before anything is created.
+bool check_all_targets(UpdateSession& s);
+// Builds entry j's tmp and target, failing with UPDATE_E_FAILED when they do
+// not fit 260 bytes.
 bool prepare_target(UpdateSession& s, uint32_t j);
 
 // Moves every staged file into place, rewrites and prunes KXQ.hvl and merges

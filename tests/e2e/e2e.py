@@ -350,6 +350,16 @@ def shift_jis_uninstall_list(ctx, c):
     c.equal("uninst.lst", text, b"\n".join([theme, voice] + new + [b"$uninstaller"]) + b"\n\0")
 
 
+def colliding_targets(ctx, c):
+    """Two entries on one file as Windows sees it: "system.arc." is system.arc."""
+    def rename_empty(data):
+        index = 0x28410
+        at = data.find(b"empty.arc\0", index, index + 5 * 128)
+        assert at > 0, "empty.arc is not in the index"
+        data[at:at + 96] = b"system.arc.".ljust(96, b"\0")
+    failed_update(ctx, c, ctx.variant("collision", rename_empty), "UPDATE_DAMAGED", -2147483647)
+
+
 def temporary_file_fails(ctx, c):
     failed_update(ctx, c, ctx.payloads["good"], "UPDATE_FAILED", -2147483644,
                   prepare=lambda: shutil.rmtree(os.path.join(ctx.game, "Archive")))
@@ -409,7 +419,8 @@ GROUPS = {
     "checks": (2, [second_instance, caption_unreadable, game_running, not_installed,
                    expand_sz_value, caption_without_nul, declined]),
     "update": (8, [completed, signed_completed, truncated_payload, checksum_mismatch, too_many_entries,
-                   shipped_list_damaged, temporary_file_fails, uninstall_list_fails, shift_jis_uninstall_list]),
+                   shipped_list_damaged, colliding_targets, temporary_file_fails, uninstall_list_fails,
+                   shift_jis_uninstall_list]),
     "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
 }
 

@@ -139,5 +139,17 @@ int main(int argc, char** argv)
         save(corpus + "/uninstall_list_fuzz", "list" + std::to_string(i), text(lists[i]));
         save(corpus + "/text_fuzz", "text" + std::to_string(i), text(lists[i]));
     }
+    const char* path_pairs[][2] = {
+        {"Archive\\data01.arc", "Archive\\.\\data01.arc.tmp"}, {"a.arc", "A.ARC. "},
+        {"Archive\\x.arc", "Archive//x.arc"}, {"KXQ.hvl.new", "uninst.lst.new"}, {"NUL.txt", "a|b"},
+        {"..\\..\\etc\\hostname", "C:\\x"}, {"\x81\xe6.arc", "\x87\x9a.arc"},
+        {"\x83\x5c\\x.arc", "\x95\x5c..\\y"}, {"\x82\x60\\. \\b", "sub.\\b"}};
+    for (size_t i = 0; i < sizeof path_pairs / sizeof path_pairs[0]; ++i) {
+        Bytes pair = text(path_pairs[i][0]);
+        pair.push_back(0);
+        const Bytes second = text(path_pairs[i][1]);
+        pair.insert(pair.end(), second.begin(), second.end());
+        save(corpus + "/path_rules_fuzz", "pair" + std::to_string(i), pair);
+    }
     return 0;
 }

@@ -202,6 +202,24 @@ TEST_F(HashListTest, PruneKeepsVersionOneAndPathsTooLongToCompose)
     EXPECT_EQ(read_host_file(list_file()), hash_list_bytes(2, {{long_path, SUM_A}}));
 }
 
+TEST_F(HashListTest, PruneNeverFollowsARecordTheUpdaterWouldNotWriteAndKeepsIt)
+{
+    const std::vector<RecordLayout> unsafe = {{"..\\..\\etc\\gone", SUM_A}, {"\\gone.arc", SUM_B},
+                                              {"C:\\gone.arc", SUM_C}, {"NUL", SUM_A}, {"a?b", SUM_B}};
+    install(hash_list_bytes(2, {{"gone.arc", SUM_C}}));
+    fault_reset();
+    prune_missing(dir.path().c_str());
+    const uint32_t queries_of_one_record = fault_count(FAULT_GET_ATTRIBUTES);
+
+    std::vector<RecordLayout> records = unsafe;
+    records.push_back({"gone.arc", SUM_C});
+    install(hash_list_bytes(2, records));
+    fault_reset();
+    prune_missing(dir.path().c_str());
+    EXPECT_EQ(read_host_file(list_file()), hash_list_bytes(2, unsafe));
+    EXPECT_EQ(fault_count(FAULT_GET_ATTRIBUTES), queries_of_one_record) << "only gone.arc is looked up";
+}
+
 TEST_F(HashListTest, PruneLeavesUnreadableOrProtectedListsAlone)
 {
     const std::vector<std::string> lists = {std::string(12, 'z'), std::string("WQX_V9__") + std::string(8, '\0'),

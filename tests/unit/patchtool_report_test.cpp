@@ -242,6 +242,48 @@ TEST_F(InspectTest, CertificateTableBehindThePayload)
     EXPECT_TRUE(plain["signature"].is_null());  // no PE headers at all
 }
 
+TEST_F(InspectTest, FlagsEveryEntryTheUpdaterWouldRefuseToWrite)
+{
+    PayloadLayout layout;
+    layout.entries = {{"KXQ.hvl", hash_list_bytes(2, {{"Archive\\a.arc", reference_checksum("a")}})},
+                      {"a.arc", "a"},
+                      {"Archive\\A.ARC.", "2"},      // unlisted: installs under its name, onto Archive\a.arc
+                      {"uninst.lst.new", "3"},
+                      {"nul.txt", "4"},
+                      {"fine.arc", "5"}};
+    const JsonValue r = inspect_json(payload_bytes(layout), 1);
+    const JsonValue& entries = r["entries"];
+    for (size_t i : {0u, 1u, 5u})
+        EXPECT_TRUE(entries[i]["problem"].is_null()) << i;
+    EXPECT_EQ(entries[2]["problem"]["rule"].text, "shares-file");
+    EXPECT_EQ(entries[2]["problem"]["entry"].number, 1);
+    EXPECT_EQ(entries[3]["problem"]["rule"].text, "list-file");
+    EXPECT_TRUE(entries[3]["problem"]["entry"].is_null());
+    EXPECT_EQ(entries[4]["problem"]["rule"].text, "refused-name");
+    EXPECT_NE(last.err.find("refuses entry uninst.lst.new"), std::string::npos) << last.err;
+
+    const ToolRun text = inspect(payload_bytes(layout), false);
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.out.find("refused: names on Windows the same file as another entry, or that entry's "
+                            "temporary file (entry 1, a.arc)"), std::string::npos) << text.out;
+}
+
+TEST_F(InspectTest, ControlCharactersInNamesAreShownEscaped)
+{
+    PayloadLayout layout;
+    layout.caption = "caption\x1b[2J";
+    layout.entries = {{"KXQ.hvl", hash_list_bytes(2, {{"\x1b]0;x\x07.arc", reference_checksum("a")}})},
+                      {"\x1b]0;x\x07.arc", "a"}, {"a\x80" "b.arc", "b"}};
+    const ToolRun run = inspect(payload_bytes(layout), false);
+    for (const std::string& raw : {std::string("\x1b"), std::string("\x07"), std::string("\xc2\x80")}) {
+        EXPECT_EQ(run.out.find(raw), std::string::npos) << run.out;
+        EXPECT_EQ(run.err.find(raw), std::string::npos) << run.err;
+    }
+    for (const std::string& shown : {std::string("caption\\x1b[2J"), std::string("\\x1b]0;x\\x07.arc"),
+                                     std::string("a\\u0080b.arc")})
+        EXPECT_NE(run.out.find(shown), std::string::npos) << shown << "\n" << run.out;
+}
+
 TEST(PatchtoolCommandLine, UsageErrorsExitTwo)
 {
     const std::string tool = built_program("tools/patchtool/patchtool");

@@ -216,6 +216,14 @@ TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
         // Sparse: 4 GiB + 100 bytes, whose low 32 bits alone say 100.
         {"a file of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("src/system.arc"), BIG); }, ""},
         {"a stub of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("stub.exe"), BIG); }, ""},
+        // What the updater itself would refuse, or install over another file.
+        {"a file and its temporary name",
+         [](const TempDir& t) { write_host_file(t.host("src/system.arc.tmp"), "x"); }, ""},
+        {"two names of one file on Windows",
+         [](const TempDir& t) { write_host_file(t.host("src/SYSTEM.arc. "), "x"); }, ""},
+        {"a list's sibling", [](const TempDir& t) { write_host_file(t.host("src/uninst.lst.new"), "x"); }, ""},
+        {"a name Windows refuses", [](const TempDir& t) { write_host_file(t.host("src/a?b.arc"), "x"); }, ""},
+        {"a device name", [](const TempDir& t) { write_host_file(t.host("src/Archive/nul.arc"), "x"); }, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -254,6 +262,39 @@ TEST_F(PatchtoolRoundTrip, VerifyCountsARecordNamingAFolderAsPresent)
     Outcome verified = patchtool("verify " + quoted(temp.host("game")));
     EXPECT_EQ(verified.code, 0) << verified.output;
     EXPECT_NE(verified.output.find("3 of 3 records match"), std::string::npos) << verified.output;
+}
+
+TEST_F(PatchtoolRoundTrip, VerifyReportsARecordOutsideTheFolderWithoutOpeningIt)
+{
+    // A file outside whose checksum the record has: following the record would call it a match.
+    write_host_file(temp.host("secret.txt"), "secret");
+    write_host_file(temp.host("game/KXQ.hvl"), hash_list_file(2, {{"system.arc", checksum_of("old")},
+                                                                  {"..\\secret.txt", checksum_of("secret")},
+                                                                  {"NUL", checksum_of("")}}));
+    Outcome verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.output.find("..\\secret.txt: not followed: the path leaves the installation folder"),
+              std::string::npos) << verified.output;
+    EXPECT_NE(verified.output.find("NUL: not followed"), std::string::npos) << verified.output;
+    EXPECT_NE(verified.output.find("1 of 3 records match"), std::string::npos) << verified.output;
+}
+
+TEST_F(PatchtoolRoundTrip, ApplyAndVerifyShowControlCharactersEscaped)
+{
+    // Code page 932 0x80 is U+0080, a C1 control a terminal may act on; the
+    // updater itself takes it as an ordinary character.
+    write_host_file(updater(), updater_file({{"a\x80" "b.arc", "b"}}));
+    Outcome applied = apply();
+    EXPECT_EQ(applied.code, 0) << applied.output;
+    EXPECT_NE(applied.output.find("a\\u0080b.arc"), std::string::npos) << applied.output;
+    write_host_file(temp.host("game/KXQ.hvl"), hash_list_file(2, {{"\x1b[2J\x1b]0;x\x07gone.arc", checksum_of("")}}));
+    Outcome verified = patchtool("verify " + quoted(temp.host("game")));
+    EXPECT_NE(verified.output.find("\\x1b[2J\\x1b]0;x\\x07gone.arc: not followed"), std::string::npos)
+        << verified.output;
+    for (const Outcome& run : {applied, verified}) {
+        EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("\xc2\x80"), std::string::npos) << run.output;
+    }
 }
 
 }  // namespace

@@ -105,6 +105,44 @@ TEST_F(PlatformPosix, PathsOfMaxPathOrMoreAreRefused)
     EXPECT_EQ(os_get_attributes(""), OS_INVALID_ATTRIBUTES);
 }
 
+TEST_F(PlatformPosix, NamesWindowsRefusesOrOpensAsDevicesAreNoFile)
+{
+    ASSERT_TRUE(write_file(win("incoming.tmp"), "new"));
+    for (const char* name : {"a<b", "a>b", "a\"b", "a|b", "a?b", "a*b", "a:b", "a\x01" "b", "a\x1f" "b",
+                             "NUL", "nul.txt", "NUL .arc", "COM1", "lpt9.x"}) {
+        SCOPED_TRACE(name);
+        // Even a file of that name put there by other means is not reached.
+        write_host_file(dir.host(name), "planted");
+        EXPECT_EQ(os_create_write(win(name).c_str()), OS_INVALID_HANDLE);
+        EXPECT_EQ(os_open_read(win(name).c_str()), OS_INVALID_HANDLE);
+        EXPECT_EQ(os_get_attributes(win(name).c_str()), OS_INVALID_ATTRIBUTES);
+        EXPECT_FALSE(os_move_replace(win("incoming.tmp").c_str(), win(name).c_str()));
+        EXPECT_FALSE(os_delete_file(win(name).c_str()));
+        EXPECT_EQ(read_host_file(dir.host(name)), "planted");
+    }
+    // A trail byte "|" (ポ) is part of its character; a folder named like a
+    // device on the way is looked up like any other, as CreateFileA does.
+    EXPECT_TRUE(write_file(win("\x83\x7c.arc"), "po"));
+    ASSERT_EQ(mkdir(dir.host("aux").c_str(), 0755), 0);
+    EXPECT_TRUE(write_file(win("aux\\x.arc"), "x"));
+}
+
+TEST_F(PlatformPosix, TrailingDotsAndSpacesAreDroppedAsWindowsDropsThem)
+{
+    ASSERT_EQ(mkdir(dir.host("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(win("t1. ."), "1"));
+    EXPECT_EQ(read_host_file(dir.host("t1")), "1");
+    EXPECT_EQ(read_file(win("T1 ")), "1");
+    // A folder on the way loses one trailing dot, and no space.
+    ASSERT_TRUE(write_file(win("sub.\\y"), "y"));
+    EXPECT_EQ(read_host_file(dir.host("sub/y")), "y");
+    EXPECT_EQ(os_create_write(win("sub \\z").c_str()), OS_INVALID_HANDLE);
+    EXPECT_EQ(os_create_write(win("sub..\\z").c_str()), OS_INVALID_HANDLE);
+    // Nor does a folder of dots only become "..", which CreateFileA refuses outright.
+    EXPECT_EQ(os_create_write(win("sub\\...\\z").c_str()), OS_INVALID_HANDLE);
+    EXPECT_FALSE(host_file_exists(dir.host("z")));
+}
+
 TEST_F(PlatformPosix, ReadOnlyFilesRefuseCreateMoveAndDelete)
 {
     ASSERT_TRUE(write_file(win("locked.dat"), "keep"));

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "path_rules/path_safety.h"
+#include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "support/install_fixture.h"
 
@@ -168,14 +169,46 @@ TEST_F(UpdateNames, TwoEntriesOnOneTargetAreDamage)
         {"the two separators", {{"KXQ.hvl", hash_list_file(2, {{"Archive/data01.arc", checksum_of("1")},
                                                                {"Archive\\x.arc", checksum_of("2")}})},
                                 {"data01.arc", "1"}, {"x.arc", "2"}, {"Archive\\data01.arc", "3"}}},
+        // Windows drops trailing dots and spaces and "." components, and
+        // compares the characters, not their codes.
+        {"a trailing dot", {{"a.arc", "1"}, {"a.arc.", "2"}}},
+        {"a trailing space", {{"a.arc", "1"}, {"a.arc ", "2"}}},
+        {"a '.' component in a temporary file",
+         {{"KXQ.hvl", hash_list_file(2, {{"Archive\\data01.arc", checksum_of("1")},
+                                          {"Archive\\.\\data01.arc.tmp", checksum_of("2")}})},
+          {"data01.arc", "1"}, {"data01.arc.tmp", "2"}}},
+        {"a doubled separator", {{"KXQ.hvl", hash_list_file(2, {{"Archive\\x.arc", checksum_of("1")}})},
+                                 {"x.arc", "1"}, {"Archive\\\\x.arc", "2"}}},
+        {"two codes of one character", {{"\x81\xe6.arc", "1"}, {"\x87\x9a.arc", "2"}}},
+        {"full-width letters in two cases", {{"\x82\x60.arc", "1"}, {"\x82\x81.arc", "2"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         reset_stop_flags();
         f.put_updater(c.entries);
         FolderSnapshot before = f.snapshot();
+        fault_reset();
         EXPECT_EQ(run(), UPDATE_E_DAMAGED);
         EXPECT_EQ(changed_files(before, f.snapshot()), Paths{});
+        EXPECT_EQ(fault_count(FAULT_CREATE_WRITE), 0u) << "refused before anything is created";
+    }
+}
+
+TEST_F(UpdateNames, EntriesOnTheListsOrOnNamesWindowsRefusesAreDamageAndCreateNothing)
+{
+    const char* const names[] = {
+        "KXQ.hvl.new", "UNINST.LST.new", "KXQ.hvl.",   // rewritten after the commit, or the list itself
+        "NUL.arc", "com1", "a|b.arc", "a?b.arc", "a\x1b.arc",   // a device, or refused by CreateFileA
+    };
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        reset_stop_flags();
+        f.put_updater({{"a.arc", "a"}, {name, "entry"}});
+        FolderSnapshot before = f.snapshot();
+        fault_reset();
+        EXPECT_EQ(run(), UPDATE_E_DAMAGED);
+        EXPECT_EQ(changed_files(before, f.snapshot()), Paths{});
+        EXPECT_EQ(fault_count(FAULT_CREATE_WRITE), 0u);
     }
 }
 

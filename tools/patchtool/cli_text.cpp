@@ -61,6 +61,34 @@ std::string cp932_to_utf8(const std::string& bytes)
     return out;
 }
 
+std::string printable_utf8(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        char escaped[8];
+        if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80) {
+            // U+0080-U+009F: terminals take U+009B as the start of a control sequence.
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(utf8[i + 1]));
+            out += escaped;
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string printable(const std::string& cp932)
+{
+    return printable_utf8(cp932_to_utf8(cp932));
+}
+
 std::string json_string(const std::string& text)
 {
     std::string out = "\"";

@@ -21,6 +21,13 @@ bool utf8_to_cp932(const std::string& utf8, std::string* out);
 // Code page 932 bytes as UTF-8 for display; bytes without a mapping come out
 // as the conversion's default characters.
 std::string cp932_to_utf8(const std::string& bytes);
+// `utf8` for a terminal: every control character (C0, DEL and the C1 range
+// U+0080-U+009F) shown as an escape, "\x1b" or "\u009b", so that a crafted
+// name cannot move the cursor, clear a line or hide a warning. Every name,
+// path or caption patchtool prints as text goes through it.
+std::string printable_utf8(const std::string& utf8);
+// printable_utf8(cp932_to_utf8(cp932)): a name or path of the updater's files.
+std::string printable(const std::string& cp932);
 // `text` as a quoted JSON string: quote, backslash and control characters escaped.
 std::string json_string(const std::string& text);
 // Lowercase hex digits of `n` raw bytes.

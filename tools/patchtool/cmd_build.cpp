@@ -134,17 +134,17 @@ int cmd_build(int argc, char** argv)
         !to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
         !to_cp932(a.out, "the output path", &a.options.out, &message) ||
         !list_sources(a.source, &files, &message)) {
-        std::fprintf(stderr, "patchtool build: %s\n", message.c_str());
+        std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return EXIT_USAGE;
     }
     TerminalProgress progress(stderr);
     BuildStatus built = build_updater(a.options, files, report_progress, &progress, &message);
     progress.finish();
     if (built != BUILD_OK) {
-        std::fprintf(stderr, "patchtool build: %s\n", cp932_to_utf8(message).c_str());
+        std::fprintf(stderr, "patchtool build: %s\n", printable(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;
     }
-    std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", a.out.c_str(),
+    std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", printable_utf8(a.out).c_str(),
                 files.size(), a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
     return EXIT_OK;
 }

@@ -77,13 +77,13 @@ int cmd_checksum(int argc, char** argv)
         ContentChecksum sum;
         std::string problem;
         if (!checksum_file(argv[i], &sum, &problem)) {
-            std::fprintf(stderr, "patchtool checksum: %s: %s\n", argv[i], problem.c_str());
+            std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(argv[i]).c_str(), problem.c_str());
             status = EXIT_FAILED;
             continue;
         }
         char hex[17];
         checksum_to_hex(sum, hex);
-        std::printf("%s  %s\n", hex, argv[i]);
+        std::printf("%s  %s\n", hex, printable_utf8(argv[i]).c_str());
     }
     return status;
 }

@@ -13,6 +13,7 @@
 #include "payload/payload.h"
 #include "publish/pe_signature.h"
 #include "result/update_result.h"
+#include "update/entry_paths.h"
 #include "update/shipped_list.h"
 
 namespace {
@@ -24,6 +25,7 @@ struct EntryReport {
     bool readable;
     ContentChecksum sum;
     const char* verified;  // ok | mismatch | unlisted | unreadable
+    TargetVerdict target;  // the updater's path rules for where it installs
 };
 
 struct InspectReport {
@@ -105,12 +107,34 @@ bool gather(const char* path, const char* shown, InspectReport* report)
     for (uint32_t j = 0; j < report->index.count; ++j)
         report->entries.push_back(inspect_entry(file, *report, j));
     gather_signature(path, report);
+    std::vector<TargetVerdict> verdicts;
+    check_payload_targets(report->index, report->shipped, &verdicts);
+    for (uint32_t j = 0; j < report->index.count; ++j)
+        report->entries[j].target = verdicts[j];
     return true;
 }
 
 std::string sum_hex(const uint8_t bytes[8])
 {
     return hex_text(bytes, 8);
+}
+
+// null, or {"rule": code, "entry": the earlier entry it shares a file with, or null}.
+std::string problem_json(const TargetVerdict& v)
+{
+    if (v.problem == PATH_OK)
+        return "null";
+    const std::string other = v.problem == PATH_SHARES_FILE ? std::to_string(v.other) : "null";
+    return std::string("{\"rule\": \"") + path_problem_code(v.problem) + "\", \"entry\": " + other + "}";
+}
+
+// What the updater would refuse about where entry j installs, in words.
+std::string problem_text(const InspectReport& r, const EntryReport& e)
+{
+    std::string text = path_problem_text(e.target.problem);
+    if (e.target.problem == PATH_SHARES_FILE)
+        text += " (entry " + std::to_string(e.target.other) + ", " + printable(r.entries[e.target.other].name) + ")";
+    return text;
 }
 
 void print_json(const InspectReport& r)
@@ -123,9 +147,10 @@ void print_json(const InspectReport& r)
         const EntryReport& e = r.entries[i];
         const std::string sum = e.readable ? "\"" + sum_hex(e.sum.bytes) + "\"" : "null";
         std::printf("%s\n    {\"name\": %s, \"name_hex\": \"%s\", \"offset\": %u, \"size\": %u, "
-                    "\"checksum\": %s, \"verified\": \"%s\"}",
+                    "\"checksum\": %s, \"verified\": \"%s\", \"problem\": %s}",
                     i ? "," : "", json_string(cp932_to_utf8(e.name)).c_str(),
-                    hex_text(e.name.data(), e.name.size()).c_str(), e.offset, e.size, sum.c_str(), e.verified);
+                    hex_text(e.name.data(), e.name.size()).c_str(), e.offset, e.size, sum.c_str(), e.verified,
+                    problem_json(e.target).c_str());
     }
     std::printf("%s],\n  \"shipped\": {\"version\": ", r.entries.empty() ? "" : "\n  ");
     std::printf(r.version ? "%d" : "null", r.version);
@@ -146,7 +171,7 @@ void print_json(const InspectReport& r)
 
 void print_text(const InspectReport& r)
 {
-    std::printf("caption:    %s\n", cp932_to_utf8(r.caption).c_str());
+    std::printf("caption:    %s\n", printable(r.caption).c_str());
     std::printf("index form: %u-byte entries\n", r.index.form);
     std::printf("count:      %u\n", r.salvage.declared_count);
     std::printf("data base:  0x%llx\n", static_cast<unsigned long long>(r.salvage.data_base));
@@ -159,7 +184,9 @@ void print_text(const InspectReport& r)
     for (const EntryReport& e : r.entries) {
         const std::string sum = e.readable ? sum_hex(e.sum.bytes) : std::string(16, '-');
         std::printf("  %-10s offset 0x%08x size %10u  %s  %s\n", e.verified, e.offset, e.size, sum.c_str(),
-                    cp932_to_utf8(e.name).c_str());
+                    printable(e.name).c_str());
+        if (e.target.problem != PATH_OK)
+            std::printf("             refused: %s\n", problem_text(r, e).c_str());
     }
     if (!r.version) {
         std::printf("shipped hash list: %s\n", r.shipped_damaged ? "damaged" : "none");
@@ -168,10 +195,11 @@ void print_text(const InspectReport& r)
     std::printf("shipped hash list: version %d, %zu records\n", r.version, r.shipped.size());
     for (const HashRecord& rec : r.shipped)
         std::printf("  %s  %s\n", sum_hex(rec.checksum).c_str(),
-                    cp932_to_utf8(std::string(rec.path, strnlen(rec.path, sizeof rec.path))).c_str());
+                    printable(std::string(rec.path, strnlen(rec.path, sizeof rec.path))).c_str());
 }
 
-// Exit status: 0 when the updater would read every entry and every listed one matches.
+// Exit status: 0 when the updater would read every entry, every listed one
+// matches, and the path rules let it write every one.
 int verdict(const InspectReport& r, const char* shown)
 {
     int status = EXIT_OK;
@@ -197,8 +225,13 @@ int verdict(const InspectReport& r, const char* shown)
     }
     for (const EntryReport& e : r.entries) {
         if (std::strcmp(e.verified, "unreadable") == 0 || std::strcmp(e.verified, "mismatch") == 0) {
-            std::fprintf(stderr, "patchtool inspect: %s: entry %s is %s\n", shown, cp932_to_utf8(e.name).c_str(),
+            std::fprintf(stderr, "patchtool inspect: %s: entry %s is %s\n", shown, printable(e.name).c_str(),
                          e.verified);
+            status = EXIT_FAILED;
+        }
+        if (e.target.problem != PATH_OK) {
+            std::fprintf(stderr, "patchtool inspect: %s: the updater refuses entry %s: its path %s\n", shown,
+                         printable(e.name).c_str(), problem_text(r, e).c_str());
             status = EXIT_FAILED;
         }
     }
@@ -228,15 +261,18 @@ int cmd_inspect(int argc, char** argv)
         return usage_error("inspect", "no FILE given");
     std::string path;
     if (!utf8_to_cp932(file, &path)) {
-        std::fprintf(stderr, "patchtool inspect: %s: the name cannot be written in code page 932\n", file);
+        std::fprintf(stderr, "patchtool inspect: %s: the name cannot be written in code page 932\n",
+                     printable_utf8(file).c_str());
         return EXIT_FAILED;
     }
+    // The file's own name is shown escaped like every name in the report.
+    const std::string shown = printable_utf8(file);
     InspectReport report;
-    if (!gather(path.c_str(), file, &report))
+    if (!gather(path.c_str(), shown.c_str(), &report))
         return EXIT_FAILED;
     if (json)
         print_json(report);
     else
         print_text(report);
-    return verdict(report, file);
+    return verdict(report, shown.c_str());
 }

@@ -8,6 +8,7 @@
 #include "cli_text.h"
 #include "commands.h"
 #include "hash_list/hash_list.h"
+#include "path_rules/path_safety.h"
 #include "platform/path_buffer.h"
 
 namespace {
@@ -44,6 +45,11 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     size_t n = field_length(record.path, sizeof record.path);
     std::memcpy(relative, record.path, n);
     relative[n] = '\0';
+    // The updater's own rule: a record that leaves the folder or names a
+    // device is reported and never opened (a serial port would not answer).
+    const PathProblem unsafe = path_problem(relative);
+    if (unsafe != PATH_OK)
+        return std::string("not followed: the path ") + path_problem_text(unsafe);
     char path[OS_PATH_SIZE];
     FileHandle file;
     if (!path_join(path, sizeof path, dir.c_str(), relative))
@@ -97,7 +103,7 @@ int cmd_verify(int argc, char** argv)
             continue;
         ++problems;
         std::string path(record.path, field_length(record.path, sizeof record.path));
-        std::printf("%s: %s\n", cp932_to_utf8(path).c_str(), wrong.c_str());
+        std::printf("%s: %s\n", printable(path).c_str(), wrong.c_str());
     }
     std::printf("%zu of %zu records match (KXQ.hvl version %d)\n", records.size() - problems, records.size(),
                 version);

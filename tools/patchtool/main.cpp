@@ -53,7 +53,7 @@ int run(std::vector<std::string>& args)
     }
     const CommandInfo* command = find_command(name);
     if (!command) {
-        std::fprintf(stderr, "patchtool: unknown command '%s'\n\n", name);
+        std::fprintf(stderr, "patchtool: unknown command '%s'\n\n", printable_utf8(name).c_str());
         print_overview(stderr);
         return EXIT_USAGE;
     }
@@ -86,7 +86,7 @@ int print_command_help(const char* name)
 {
     const CommandInfo* command = find_command(name);
     if (!command) {
-        std::fprintf(stderr, "patchtool: unknown command '%s'\n", name);
+        std::fprintf(stderr, "patchtool: unknown command '%s'\n", printable_utf8(name).c_str());
         return EXIT_USAGE;
     }
     std::printf("usage: patchtool %s %s\n\n%s\n", command->name, command->usage, command->summary);
@@ -96,7 +96,7 @@ int print_command_help(const char* name)
 int usage_error(const char* name, const char* message)
 {
     const CommandInfo* command = find_command(name);
-    std::fprintf(stderr, "patchtool %s: %s\n", name, message);
+    std::fprintf(stderr, "patchtool %s: %s\n", name, printable_utf8(message).c_str());
     if (command)
         std::fprintf(stderr, "usage: patchtool %s %s\n", command->name, command->usage);
     return EXIT_USAGE;

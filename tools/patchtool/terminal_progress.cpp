@@ -38,7 +38,7 @@ TerminalProgress::~TerminalProgress()
 
 void TerminalProgress::set_status(const char* text)
 {
-    status_ = cp932_to_utf8(text);
+    status_ = printable(text);
     ++entries_shown_;
     if (!tty_)
         std::fprintf(out_, "[%u/%u] %s\n", entries_shown_, total_max_, status_.c_str());
