@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
 
-#include "support/json_lite.h"
 #include "support/payload_bytes.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
@@ -30,11 +30,11 @@ protected:
         args.push_back(path);
         return run_tool(built_program("tools/patchtool/patchtool"), args);
     }
-    JsonValue inspect_json(const std::string& bytes, int expected_status)
+    nlohmann::json inspect_json(const std::string& bytes, int expected_status)
     {
         last = inspect(bytes);
         EXPECT_EQ(last.status, expected_status) << last.err;
-        return parse_json(last.out);
+        return nlohmann::json::parse(last.out);
     }
     TempDir dir;
     ToolRun last;
@@ -62,32 +62,32 @@ PayloadLayout full_payload(uint32_t form, int version)
 TEST_F(InspectTest, ReportsCaptionIndexEntriesAndShippedList)
 {
     const PayloadLayout layout = full_payload(128, 2);
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);  // one mismatch
-    EXPECT_EQ(r["caption"].text, CAPTION_UTF8);
-    EXPECT_EQ(r["caption_hex"].text, hex_of(CAPTION_932));
-    EXPECT_EQ(r["form"].number, 128);
-    EXPECT_EQ(r["count"].number, 5);
-    EXPECT_EQ(r["data_base"].number, 0x28410 + 5 * 128);
-    const JsonValue& entries = r["entries"];
-    ASSERT_EQ(entries.items.size(), 5u);
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);  // one mismatch
+    EXPECT_EQ(r.at("caption"), CAPTION_UTF8);
+    EXPECT_EQ(r.at("caption_hex"), hex_of(CAPTION_932));
+    EXPECT_EQ(r.at("form"), 128);
+    EXPECT_EQ(r.at("count"), 5);
+    EXPECT_EQ(r.at("data_base"), 0x28410 + 5 * 128);
+    const nlohmann::json& entries = r.at("entries");
+    ASSERT_EQ(entries.size(), 5u);
     const char* verified[] = {"unlisted", "ok", "ok", "mismatch", "unlisted"};
     uint32_t offset = 0;
     for (size_t i = 0; i < 5; ++i) {
         const EntryLayout& e = layout.entries[i];
-        EXPECT_EQ(entries[i]["name_hex"].text, hex_of(e.name));
-        EXPECT_EQ(entries[i]["offset"].number, offset);
-        EXPECT_EQ(entries[i]["size"].number, static_cast<int64_t>(e.data.size()));
-        EXPECT_EQ(entries[i]["checksum"].text, hex_of(reference_checksum(e.data)));
-        EXPECT_EQ(entries[i]["verified"].text, verified[i]) << i;
+        EXPECT_EQ(entries.at(i).at("name_hex"), hex_of(e.name));
+        EXPECT_EQ(entries.at(i).at("offset"), offset);
+        EXPECT_EQ(entries.at(i).at("size"), static_cast<int64_t>(e.data.size()));
+        EXPECT_EQ(entries.at(i).at("checksum"), hex_of(reference_checksum(e.data)));
+        EXPECT_EQ(entries.at(i).at("verified"), verified[i]) << i;
         offset += static_cast<uint32_t>(e.data.size());
     }
-    EXPECT_EQ(entries[2]["name"].text, SOFT_UTF8);
-    const JsonValue& shipped = r["shipped"];
-    EXPECT_EQ(shipped["version"].number, 2);
-    ASSERT_EQ(shipped["records"].items.size(), 3u);
-    EXPECT_EQ(shipped["records"][1]["path"].text, "Archive\\" + SOFT_UTF8);
-    EXPECT_EQ(shipped["records"][1]["path_hex"].text, hex_of("Archive\\" + SOFT_932));
-    EXPECT_EQ(shipped["records"][2]["checksum"].text, "5555555555555555");
+    EXPECT_EQ(entries.at(2).at("name"), SOFT_UTF8);
+    const nlohmann::json& shipped = r.at("shipped");
+    EXPECT_EQ(shipped.at("version"), 2);
+    ASSERT_EQ(shipped.at("records").size(), 3u);
+    EXPECT_EQ(shipped.at("records").at(1).at("path"), "Archive\\" + SOFT_UTF8);
+    EXPECT_EQ(shipped.at("records").at(1).at("path_hex"), hex_of("Archive\\" + SOFT_932));
+    EXPECT_EQ(shipped.at("records").at(2).at("checksum"), "5555555555555555");
     EXPECT_NE(last.err.find("bad.arc is mismatch"), std::string::npos) << last.err;
 }
 
@@ -95,24 +95,24 @@ TEST_F(InspectTest, ShortFormWithVersionOneList)
 {
     PayloadLayout layout = full_payload(32, 1);
     layout.entries.erase(layout.entries.begin() + 3);  // drop the mismatching entry
-    const JsonValue r = inspect_json(payload_bytes(layout), 0);
-    EXPECT_EQ(r["form"].number, 32);
-    EXPECT_EQ(r["data_base"].number, 0x28410 + 4 * 32);
-    EXPECT_EQ(r["shipped"]["version"].number, 1);
-    EXPECT_EQ(r["shipped"]["records"][0]["path"].text, "Archive\\data01300.arc");
-    EXPECT_EQ(r["entries"][1]["verified"].text, "ok");
-    EXPECT_EQ(r["entries"][2]["verified"].text, "ok");
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 0);
+    EXPECT_EQ(r.at("form"), 32);
+    EXPECT_EQ(r.at("data_base"), 0x28410 + 4 * 32);
+    EXPECT_EQ(r.at("shipped").at("version"), 1);
+    EXPECT_EQ(r.at("shipped").at("records").at(0).at("path"), "Archive\\data01300.arc");
+    EXPECT_EQ(r.at("entries").at(1).at("verified"), "ok");
+    EXPECT_EQ(r.at("entries").at(2).at("verified"), "ok");
 }
 
 TEST_F(InspectTest, NoShippedListIsNull)
 {
     PayloadLayout layout;
     layout.entries = {{"a.arc", "a"}};
-    const JsonValue r = inspect_json(payload_bytes(layout), 0);
-    EXPECT_TRUE(r["shipped"]["version"].is_null());
-    EXPECT_TRUE(r["shipped"]["records"].items.empty());
-    EXPECT_EQ(r["entries"][0]["verified"].text, "unlisted");
-    EXPECT_EQ(r["caption"].text, "");
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 0);
+    EXPECT_TRUE(r.at("shipped").at("version").is_null());
+    EXPECT_TRUE(r.at("shipped").at("records").empty());
+    EXPECT_EQ(r.at("entries").at(0).at("verified"), "unlisted");
+    EXPECT_EQ(r.at("caption"), "");
 }
 
 TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
@@ -121,13 +121,13 @@ TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
     layout.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 32},
                     {"beyond.arc", "", true, 0, true, 1000},
                     {"fine.arc", "", true, 0, true, 0}};
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
     for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(r["entries"][i]["verified"].text, "unreadable") << i;
-        EXPECT_TRUE(r["entries"][i]["checksum"].is_null()) << i;
+        EXPECT_EQ(r.at("entries").at(i).at("verified"), "unreadable") << i;
+        EXPECT_TRUE(r.at("entries").at(i).at("checksum").is_null()) << i;
     }
-    EXPECT_EQ(r["entries"][0]["offset"].number, 0xFFFFFFF0ll);
-    EXPECT_EQ(r["entries"][2]["checksum"].text, "0000000000000000");
+    EXPECT_EQ(r.at("entries").at(0).at("offset"), 0xFFFFFFF0ll);
+    EXPECT_EQ(r.at("entries").at(2).at("checksum"), "0000000000000000");
 }
 
 TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
@@ -137,10 +137,10 @@ TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
     layout.count = 4;
     layout.entries = {{"a.arc", ""}, {"b.arc", ""}};
     const std::string bytes = payload_bytes(layout) + std::string(50, '\0');
-    const JsonValue r = inspect_json(bytes, 1);
-    EXPECT_EQ(r["count"].number, 4);
-    ASSERT_EQ(r["entries"].items.size(), 2u);
-    EXPECT_EQ(r["entries"][1]["name"].text, "b.arc");
+    const nlohmann::json r = inspect_json(bytes, 1);
+    EXPECT_EQ(r.at("count"), 4);
+    ASSERT_EQ(r.at("entries").size(), 2u);
+    EXPECT_EQ(r.at("entries").at(1).at("name"), "b.arc");
     EXPECT_NE(last.err.find("UPDATE_E_DAMAGED"), std::string::npos) << last.err;
 }
 
@@ -150,11 +150,11 @@ TEST_F(InspectTest, TooManyEntriesStillListsTheFirst256)
     layout.form = 32;
     for (int i = 0; i < 257; ++i)
         layout.entries.push_back({"f" + std::to_string(i), "z"});
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);
-    EXPECT_EQ(r["count"].number, 257);
-    EXPECT_EQ(r["data_base"].number, 0x28410 + 257 * 32);
-    ASSERT_EQ(r["entries"].items.size(), 256u);
-    EXPECT_EQ(r["entries"][255]["name"].text, "f255");
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
+    EXPECT_EQ(r.at("count"), 257);
+    EXPECT_EQ(r.at("data_base"), 0x28410 + 257 * 32);
+    ASSERT_EQ(r.at("entries").size(), 256u);
+    EXPECT_EQ(r.at("entries").at(255).at("name"), "f255");
     EXPECT_NE(last.err.find("UPDATE_E_TOO_MANY_ENTRIES"), std::string::npos) << last.err;
 }
 

@@ -1,7 +1,6 @@
 #include "cli_text.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -59,30 +58,6 @@ std::string cp932_to_utf8(const std::string& bytes)
     if (!to_wide(CODE_PAGE_932, bytes, &wide) || !to_narrow(CODE_PAGE_UTF8, wide, &out))
         return std::string();
     return out;
-}
-
-std::string json_string(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string hex_text(const void* bytes, size_t n)

@@ -15,7 +15,5 @@ bool utf8_to_cp932(const std::string& utf8, std::string* out);
 // Code page 932 bytes as UTF-8 for display; bytes without a mapping come out
 // as the conversion's default characters.
 std::string cp932_to_utf8(const std::string& bytes);
-// `text` as a quoted JSON string: quote, backslash and control characters escaped.
-std::string json_string(const std::string& text);
 // Lowercase hex digits of `n` raw bytes.
 std::string hex_text(const void* bytes, size_t n);

@@ -8,6 +8,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "json_output.h"
 #include "hash_list/hash_list.h"
 #include "payload/payload.h"
 #include "result/update_result.h"
@@ -85,31 +86,34 @@ std::string sum_hex(const uint8_t bytes[8])
     return hex_text(bytes, 8);
 }
 
-void print_json(const InspectReport& r)
+void print_report_json(const InspectReport& r)
 {
-    std::printf("{\n  \"caption\": %s,\n  \"caption_hex\": \"%s\",\n", json_string(cp932_to_utf8(r.caption)).c_str(),
-                hex_text(r.caption.data(), r.caption.size()).c_str());
-    std::printf("  \"form\": %u,\n  \"count\": %u,\n  \"data_base\": %llu,\n  \"entries\": [", r.index.form,
-                r.salvage.declared_count, static_cast<unsigned long long>(r.salvage.data_base));
-    for (size_t i = 0; i < r.entries.size(); ++i) {
-        const EntryReport& e = r.entries[i];
-        const std::string sum = e.readable ? "\"" + sum_hex(e.sum.bytes) + "\"" : "null";
-        std::printf("%s\n    {\"name\": %s, \"name_hex\": \"%s\", \"offset\": %u, \"size\": %u, "
-                    "\"checksum\": %s, \"verified\": \"%s\"}",
-                    i ? "," : "", json_string(cp932_to_utf8(e.name)).c_str(),
-                    hex_text(e.name.data(), e.name.size()).c_str(), e.offset, e.size, sum.c_str(), e.verified);
+    JsonOut out;
+    put_text(&out, "caption", r.caption);
+    out["form"] = r.index.form;
+    out["count"] = r.salvage.declared_count;
+    out["data_base"] = r.salvage.data_base;
+    out["entries"] = JsonOut::array();
+    for (const EntryReport& e : r.entries) {
+        JsonOut entry;
+        put_text(&entry, "name", e.name);
+        entry["offset"] = e.offset;
+        entry["size"] = e.size;
+        entry["checksum"] = e.readable ? JsonOut(sum_hex(e.sum.bytes)) : JsonOut(nullptr);
+        entry["verified"] = e.verified;
+        out["entries"].push_back(entry);
     }
-    std::printf("%s],\n  \"shipped\": {\"version\": ", r.entries.empty() ? "" : "\n  ");
-    std::printf(r.version ? "%d" : "null", r.version);
-    std::printf(", \"records\": [");
-    for (size_t i = 0; i < r.shipped.size(); ++i) {
-        const HashRecord& rec = r.shipped[i];
-        const std::string path(rec.path, strnlen(rec.path, sizeof rec.path));
-        std::printf("%s\n    {\"path\": %s, \"path_hex\": \"%s\", \"checksum\": \"%s\"}", i ? "," : "",
-                    json_string(cp932_to_utf8(path)).c_str(), hex_text(path.data(), path.size()).c_str(),
-                    sum_hex(rec.checksum).c_str());
+    JsonOut shipped;
+    shipped["version"] = r.version ? JsonOut(r.version) : JsonOut(nullptr);
+    shipped["records"] = JsonOut::array();
+    for (const HashRecord& rec : r.shipped) {
+        JsonOut record;
+        put_text(&record, "path", std::string(rec.path, strnlen(rec.path, sizeof rec.path)));
+        record["checksum"] = sum_hex(rec.checksum);
+        shipped["records"].push_back(record);
     }
-    std::printf("%s]}\n}\n", r.shipped.empty() ? "" : "\n  ");
+    out["shipped"] = shipped;
+    print_json(out);
 }
 
 void print_text(const InspectReport& r)
@@ -183,7 +187,7 @@ int cmd_inspect(int argc, char** argv)
     if (!gather(path.c_str(), file, &report))
         return EXIT_FAILED;
     if (json)
-        print_json(report);
+        print_report_json(report);
     else
         print_text(report);
     return verdict(report, file);
