@@ -195,6 +195,16 @@ TEST(PatchtoolCommandLine, UsageErrorsExitTwo)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("inspect [--json] FILE"), std::string::npos);
     EXPECT_EQ(run_tool(tool, {"checksum", "--help"}).status, 0);
+    // A command's help lists each option with what it does; a usage error
+    // names the command and shows its usage line.
+    const ToolRun build_help = run_tool(tool, {"build", "--help"});
+    EXPECT_EQ(build_help.status, 0);
+    EXPECT_NE(build_help.out.find("--index-form"), std::string::npos) << build_help.out;
+    EXPECT_NE(build_help.out.find("names up to 95 bytes"), std::string::npos) << build_help.out;
+    const ToolRun bad_value = run_tool(tool, {"build", "--index-form", "64", "--stub", "s", "--out", "o", "src"});
+    EXPECT_EQ(bad_value.status, 2);
+    EXPECT_NE(bad_value.err.find("patchtool build: --index-form"), std::string::npos) << bad_value.err;
+    EXPECT_NE(bad_value.err.find("usage: patchtool build"), std::string::npos) << bad_value.err;
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // patchtool apply: runs the update transaction of an updater file on an
 // installation folder, with progress on the terminal instead of the dialog.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "terminal_progress.h"
 #include "update/transaction.h"
@@ -42,13 +42,16 @@ const char* meaning_of(UpdateResult result)
 
 int cmd_apply(int argc, char** argv)
 {
-    int first = 1;
-    if (first < argc && std::strcmp(argv[first], "--") == 0)
-        ++first;
-    if (argc - first != 2)
-        return usage_error("apply", "give FILE and INSTALL_DIR");
+    std::string given_file, given_dir;
+    CLI::App app;
+    command_app(&app, "apply");
+    app.add_option("FILE", given_file, "the updater file")->required();
+    app.add_option("INSTALL_DIR", given_dir, "the installation folder")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
     std::string file, dir;
-    if (!utf8_to_cp932(argv[first], &file) || !utf8_to_cp932(argv[first + 1], &dir)) {
+    if (!utf8_to_cp932(given_file, &file) || !utf8_to_cp932(given_dir, &dir)) {
         std::fprintf(stderr, "patchtool apply: a path cannot be written in code page 932\n");
         return EXIT_USAGE;
     }

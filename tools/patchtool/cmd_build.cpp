@@ -4,13 +4,13 @@
 // at its path relative to the folder and carries its checksum.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "publish/payload_builder.h"
 #include "terminal_progress.h"
@@ -21,46 +21,23 @@ namespace fs = std::filesystem;
 
 struct BuildArguments {
     std::string stub, caption, out, source;   // UTF-8 as given
+    std::string form = "128", hash_list = "v2";
     BuilderOptions options;
 };
 
-int parse_value(const char* option, const char* value, BuildArguments* a)
+// Declares build's options on `app`; the values land in `a`.
+void declare_options(CLI::App& app, BuildArguments* a)
 {
-    const std::string o = option;
-    if (o == "--stub")
-        a->stub = value;
-    else if (o == "--caption")
-        a->caption = value;
-    else if (o == "--out")
-        a->out = value;
-    else if (o == "--index-form" && (std::strcmp(value, "128") == 0 || std::strcmp(value, "32") == 0))
-        a->options.form = std::strcmp(value, "128") == 0 ? 128 : 32;
-    else if (o == "--hash-list" && (std::strcmp(value, "v2") == 0 || std::strcmp(value, "v1") == 0))
-        a->options.hash_list_version = value[1] == '2' ? 2 : 1;
-    else
-        return usage_error("build", ("bad option or value: " + o + " " + value).c_str());
-    return EXIT_OK;
-}
-
-int parse_arguments(int argc, char** argv, BuildArguments* a)
-{
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-'; i += 2) {
-        if (std::strcmp(argv[i], "--") == 0) {
-            ++i;
-            break;
-        }
-        if (i + 1 >= argc)
-            return usage_error("build", (std::string(argv[i]) + " needs a value").c_str());
-        if (parse_value(argv[i], argv[i + 1], a) != EXIT_OK)
-            return EXIT_USAGE;
-    }
-    if (i + 1 != argc)
-        return usage_error("build", "give exactly one SOURCE_DIR");
-    a->source = argv[i];
-    if (a->stub.empty() || a->out.empty())
-        return usage_error("build", "--stub and --out are required");
-    return EXIT_OK;
+    app.add_option("--stub", a->stub, "the updater image without payload (at most 0x28000 bytes)")
+        ->type_name("EXE")
+        ->required();
+    app.add_option("--caption", a->caption, "title of the updater's windows, at most 1023 bytes in code page 932");
+    app.add_option("--index-form", a->form, "index entry size: 128 (names up to 95 bytes) or 32 (15)")
+        ->check(CLI::IsMember({"128", "32"}));
+    app.add_option("--hash-list", a->hash_list, "shipped hash list records: v2 (paths up to 247 bytes) or v1 (55)")
+        ->check(CLI::IsMember({"v2", "v1"}));
+    app.add_option("--out", a->out, "the updater file to write")->type_name("FILE")->required();
+    app.add_option("SOURCE_DIR", a->source, "the new files, laid out as in the installation")->required();
 }
 
 // Text the updater stores must be code page 932; false with a message.
@@ -114,8 +91,14 @@ void report_progress(void* context, uint64_t done, uint64_t total)
 int cmd_build(int argc, char** argv)
 {
     BuildArguments a;
-    if (parse_arguments(argc, argv, &a) != EXIT_OK)
-        return EXIT_USAGE;
+    CLI::App app;
+    command_app(&app, "build");
+    declare_options(app, &a);
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
+    a.options.form = a.form == "32" ? 32 : 128;
+    a.options.hash_list_version = a.hash_list == "v1" ? 1 : 2;
     std::string message;
     std::vector<BuilderFile> files;
     if (!to_cp932(a.stub, "the stub path", &a.options.stub, &message) ||

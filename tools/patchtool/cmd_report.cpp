@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "json_output.h"
 #include "hash_list/hash_list.h"
@@ -162,22 +163,15 @@ int verdict(const InspectReport& r, const char* shown)
 int cmd_inspect(int argc, char** argv)
 {
     bool json = false;
-    const char* file = nullptr;
-    bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        if (options && std::strcmp(argv[i], "--") == 0)
-            options = false;
-        else if (options && std::strcmp(argv[i], "--json") == 0)
-            json = true;
-        else if (options && argv[i][0] == '-' && argv[i][1] != '\0')
-            return usage_error("inspect", (std::string("unknown option ") + argv[i]).c_str());
-        else if (file)
-            return usage_error("inspect", "more than one FILE given");
-        else
-            file = argv[i];
-    }
-    if (!file)
-        return usage_error("inspect", "no FILE given");
+    std::string given;
+    CLI::App app;
+    command_app(&app, "inspect");
+    app.add_flag("--json", json, "print the report as JSON");
+    app.add_option("FILE", given, "the updater file")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
+    const char* file = given.c_str();
     std::string path;
     if (!utf8_to_cp932(file, &path)) {
         std::fprintf(stderr, "patchtool inspect: %s: the name cannot be written in code page 932\n", file);

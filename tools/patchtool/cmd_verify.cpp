@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "hash_list/hash_list.h"
 #include "platform/path_buffer.h"
@@ -66,13 +67,15 @@ std::string check_record(const std::string& dir, const HashRecord& record)
 
 int cmd_verify(int argc, char** argv)
 {
-    int first = 1;
-    if (first < argc && std::strcmp(argv[first], "--") == 0)
-        ++first;
-    if (argc - first != 1)
-        return usage_error("verify", "give exactly one INSTALL_DIR");
+    std::string given;
+    CLI::App app;
+    command_app(&app, "verify");
+    app.add_option("INSTALL_DIR", given, "the installation folder")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
     std::string dir, problem;
-    if (!utf8_to_cp932(argv[first], &dir)) {
+    if (!utf8_to_cp932(given, &dir)) {
         std::fprintf(stderr, "patchtool verify: the path cannot be written in code page 932\n");
         return EXIT_USAGE;
     }

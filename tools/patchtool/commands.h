@@ -29,9 +29,10 @@ int cmd_verify(int argc, char** argv);
 const CommandInfo* find_command(const char* name);
 // Prints "patchtool COMMAND: message" and the command's usage to stderr; returns EXIT_USAGE.
 int usage_error(const char* command, const char* message);
-// True when argv[i] is "--help" or "-h": the command then prints its help (print_command_help).
+// True for "--help" or "-h" (the tool's own, before any command).
 bool is_help_option(const char* arg);
-// Prints the usage and summary of `command` to stdout; EXIT_OK (EXIT_USAGE if unknown).
+// Prints the help of `command` (usage, summary, options) to stdout; EXIT_OK
+// (EXIT_USAGE if unknown).
 int print_command_help(const char* command);
 
 // Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;

@@ -50,12 +50,6 @@ int run(std::vector<std::string>& args)
         print_overview(stderr);
         return EXIT_USAGE;
     }
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0)
-            break;
-        if (is_help_option(argv[i]))
-            return print_command_help(name);
-    }
     return command->run(argc - 1, argv.data() + 1);
 }
 
@@ -82,8 +76,10 @@ int print_command_help(const char* name)
         std::fprintf(stderr, "patchtool: unknown command '%s'\n", name);
         return EXIT_USAGE;
     }
-    std::printf("usage: patchtool %s %s\n\n%s\n", command->name, command->usage, command->summary);
-    return EXIT_OK;
+    // The command itself prints its help, options included.
+    std::string help_name = command->name, help_option = "--help";
+    char* help_argv[] = {&help_name[0], &help_option[0], nullptr};
+    return command->run(2, help_argv);
 }
 
 int usage_error(const char* name, const char* message)
