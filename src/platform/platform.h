@@ -65,3 +65,8 @@ int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst
 void os_ansi_lower(char* text);
 // IsDBCSLeadByteEx(932, b).
 bool os_is_ansi_lead_byte(uint8_t b);
+
+// GetDiskFreeSpaceExA(dir): the bytes the caller may still write on the file
+// system that holds the existing folder `dir` (quotas counted). False when
+// the folder cannot be asked about (missing, not a folder, path too long).
+bool os_free_space(const char* dir, uint64_t* bytes);

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -333,4 +334,18 @@ void os_ansi_lower(char* text)
 bool os_is_ansi_lead_byte(uint8_t b)
 {
     return cp932_is_lead_byte(b);
+}
+
+bool os_free_space(const char* dir, uint64_t* bytes)
+{
+    std::string host;
+    struct stat st;
+    struct statvfs fs;
+    if (!host_path(dir, &host) || stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        statvfs(host.c_str(), &fs) != 0)
+        return false;
+    // f_bavail, not f_bfree: blocks kept for root are not the caller's to use,
+    // as a quota's are not under GetDiskFreeSpaceExA.
+    *bytes = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+    return true;
 }

@@ -150,3 +150,12 @@ bool os_is_ansi_lead_byte(uint8_t b)
 {
     return IsDBCSLeadByteEx(CODE_PAGE_932, b) != 0;
 }
+
+bool os_free_space(const char* dir, uint64_t* bytes)
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(dir, &available, nullptr, nullptr))
+        return false;
+    *bytes = available.QuadPart;
+    return true;
+}
