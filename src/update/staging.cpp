@@ -20,8 +20,8 @@ void copy_bounded(char* out, const char* field, size_t width)
     out[n] = '\0';
 }
 
-// The path entry j installs under: the first shipped record with its file
-// name, else the entry's own name; with the record comes its checksum.
+}  // namespace
+
 void resolve_entry(UpdateSession& s, uint32_t j)
 {
     StagedEntry& e = s.entries[j];
@@ -37,6 +37,13 @@ void resolve_entry(UpdateSession& s, uint32_t j)
     }
     s.names[j] = e.path;
 }
+
+bool entry_is_hash_list(const StagedEntry& e)
+{
+    return names_equal(e.path, HASH_LIST_NAME_LOWER);
+}
+
+namespace {
 
 // Status line and file bar for the new entry, then a pump. False on a stop.
 bool announce_entry(UpdateSession& s, uint32_t j)
@@ -64,7 +71,7 @@ bool write_staged(UpdateSession& s, uint32_t j)
         return false;
     }
     ContentChecksum sum = {};
-    const bool copied = copy_entry(s, j, tmp, &sum);
+    const bool copied = copy_entry(s, j, &tmp, &sum);
     tmp.close();
     if (stop_requested() || !copied)
         return false;
@@ -82,7 +89,7 @@ bool stage_entry(UpdateSession& s, uint32_t j)
     StagedEntry& e = s.entries[j];
     e.installed_index = find_installed(s.installed, e.path);
     // The hash list travels in the payload but is rewritten, never copied.
-    if (names_equal(e.path, HASH_LIST_NAME_LOWER))
+    if (entry_is_hash_list(e))
         return true;
     if (!prepare_target(s, j) || !write_staged(s, j))
         return false;

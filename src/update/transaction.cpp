@@ -16,10 +16,6 @@ bool pump_and_poll(UpdateSession& s)
     return stop_requested();
 }
 
-namespace {
-
-// Opens the payload, loads the shipped list and sets the progress ranges.
-// False (result set) when the payload cannot be used.
 bool set_up(UpdateSession& s, const char* payload_path)
 {
     UpdateResult opened = open_payload(s.payload, payload_path, &s.index);
@@ -46,6 +42,8 @@ bool set_up(UpdateSession& s, const char* payload_path)
     s.entries.assign(s.index.count, StagedEntry{});
     return true;
 }
+
+namespace {
 
 // A confirmed cancel outranks a closed window; both outrank what went before.
 UpdateResult finish(UpdateSession& s)

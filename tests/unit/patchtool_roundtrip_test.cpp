@@ -156,6 +156,27 @@ TEST_F(PatchtoolRoundTrip, ApplyExitsWithTheLowByteOfEachFailure)
     }
 }
 
+TEST_F(PatchtoolRoundTrip, DryRunSaysWhatApplyWouldDoAndExitsAsItWould)
+{
+    ASSERT_EQ(build().code, 0);
+    const std::string game = temp.host("game");
+    Outcome dry = patchtool("apply --dry-run " + quoted(updater()) + " " + quoted(game));
+    EXPECT_EQ(dry.code, 0) << dry.output;
+    for (const char* want : {"changed  system.arc", "new      Archive\\\xe3\x83\x87\xe3\x83\xbc\xe3\x82\xbf.arc",
+                             "KXQ.hvl:    version 2, 1 records", "uninst.lst: can be updated", "UPDATE_OK"})
+        EXPECT_NE(dry.output.find(want), std::string::npos) << want << "\n" << dry.output;
+
+    fs::remove_all(temp.host("game/Archive/\xe9\x9f\xb3\xe5\xa3\xb0"));
+    const FolderSnapshot before = snapshot_folder(game);
+    dry = patchtool("apply --dry-run " + quoted(updater()) + " " + quoted(game));
+    EXPECT_EQ(dry.code, 4) << dry.output;
+    EXPECT_NE(dry.output.find("FAILS    Archive\\\xe9\x9f\xb3\xe5\xa3\xb0\\voice.arc: the folder "
+                              "Archive\\\xe9\x9f\xb3\xe5\xa3\xb0 is missing"),
+              std::string::npos) << dry.output;
+    EXPECT_EQ(snapshot_folder(game), before);
+    EXPECT_EQ(apply().code, dry.code);
+}
+
 TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
 {
     struct Case {

@@ -29,7 +29,9 @@ const ResultMeaning MEANINGS[] = {
     {UPDATE_E_CLOSED, "The update was stopped; nothing was installed."},
 };
 
-const char* meaning_of(UpdateResult result)
+}  // namespace
+
+const char* result_meaning(UpdateResult result)
 {
     for (const ResultMeaning& m : MEANINGS) {
         if (m.result == result)
@@ -38,13 +40,18 @@ const char* meaning_of(UpdateResult result)
     return "Unknown result.";
 }
 
-}  // namespace
+int result_exit_code(UpdateResult result)
+{
+    return result == UPDATE_OK ? EXIT_OK : static_cast<int>(result & 0xFF);
+}
 
 int cmd_apply(int argc, char** argv)
 {
     std::string given_file, given_dir;
+    bool dry_run = false;
     CLI::App app;
     command_app(&app, "apply");
+    app.add_flag("--dry-run", dry_run, "say what the update would do, change nothing, exit as the update would");
     app.add_option("FILE", given_file, "the updater file")->required();
     app.add_option("INSTALL_DIR", given_dir, "the installation folder")->required();
     const int parsed = parse_command(app, argc, argv);
@@ -55,6 +62,8 @@ int cmd_apply(int argc, char** argv)
         std::fprintf(stderr, "patchtool apply: a path cannot be written in code page 932\n");
         return EXIT_USAGE;
     }
+    if (dry_run)
+        return apply_dry_run(file, dir, given_file, given_dir);
     UpdateResult result;
     {
         TerminalProgress progress(stderr);
@@ -62,6 +71,7 @@ int cmd_apply(int argc, char** argv)
         result = run_update_from(file.c_str(), dir.c_str(), progress);
         terminal_release_interrupt();
     }
-    std::printf("%s (0x%08X): %s\n", update_result_name(result), static_cast<unsigned>(result), meaning_of(result));
-    return result == UPDATE_OK ? EXIT_OK : static_cast<int>(result & 0xFF);
+    std::printf("%s (0x%08X): %s\n", update_result_name(result), static_cast<unsigned>(result),
+                result_meaning(result));
+    return result_exit_code(result);
 }

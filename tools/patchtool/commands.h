@@ -3,8 +3,10 @@
 // 0 success, 1 a failure the command reports, 2 a usage error.
 #pragma once
 #include <cstdint>
+#include <string>
 #include "checksum/checksum.h"
 #include "platform/file_handle.h"
+#include "result/update_result.h"
 
 const int EXIT_OK = 0;
 const int EXIT_FAILED = 1;
@@ -38,3 +40,12 @@ int print_command_help(const char* command);
 // Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;
 // false when fewer arrive.
 bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);
+
+// What an update result means for the installation, in the tool's words.
+const char* result_meaning(UpdateResult result);
+// apply's exit code for a result: 0 for success, else the result's low byte.
+int result_exit_code(UpdateResult result);
+// apply --dry-run on `file` and `dir` (code page 932; `shown_*` UTF-8 as
+// given): prints what the update would do; result_exit_code of the prediction.
+int apply_dry_run(const std::string& file, const std::string& dir, const std::string& shown_file,
+                  const std::string& shown_dir);
