@@ -9,10 +9,12 @@
 #include <system_error>
 #include <vector>
 
+#include "build_summary.h"
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
 #include "publish/payload_builder.h"
+#include "publish/release_base.h"
 #include "terminal_progress.h"
 
 namespace {
@@ -22,6 +24,8 @@ namespace fs = std::filesystem;
 struct BuildArguments {
     std::string stub, caption, out, source;   // UTF-8 as given
     std::string form = "128", hash_list = "v2";
+    std::vector<std::string> bases;           // UTF-8 as given
+    bool dry_run = false, json = false;
     BuilderOptions options;
 };
 
@@ -37,6 +41,13 @@ void declare_options(CLI::App& app, BuildArguments* a)
     app.add_option("--hash-list", a->hash_list, "shipped hash list records: v2 (paths up to 247 bytes) or v1 (55)")
         ->check(CLI::IsMember({"v2", "v1"}));
     app.add_option("--out", a->out, "the updater file to write")->type_name("FILE")->required();
+    app.add_option("--base", a->bases,
+                   "an earlier release's KXQ.hvl or folder; only files new to or changed from one ship "
+                   "(repeatable)")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    app.add_flag("--dry-run", a->dry_run, "say what would ship and write nothing");
+    app.add_flag("--json", a->json, "give the summary of what ships as JSON");
     app.add_option("SOURCE_DIR", a->source, "the new files, laid out as in the installation")->required();
 }
 
@@ -49,8 +60,27 @@ bool to_cp932(const std::string& utf8, const char* what, std::string* out, std::
     return false;
 }
 
-// Every regular file under `root`, sorted by relative path.
-bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::string* message)
+// A folder's path relative to `base`, with "\", in code page 932.
+std::string relative_path(const fs::path& base, const fs::path& p)
+{
+    std::string relative = p.lexically_relative(base).generic_u8string();
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    return relative;
+}
+
+bool add_folder(const fs::path& base, const fs::path& p, std::vector<std::string>* folders, std::string* message)
+{
+    std::string folder;
+    if (!to_cp932(relative_path(base, p), "a folder", &folder, message))
+        return false;
+    folders->push_back(folder);
+    return true;
+}
+
+// Every regular file under `root`, sorted by relative path, and (when
+// `folders` is given) every folder below it.
+bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::string* message,
+                  std::vector<std::string>* folders = nullptr)
 {
     std::error_code ec;
     const fs::path base = fs::u8path(root);
@@ -62,6 +92,8 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_regular_file(ec))
             found.push_back(it->path());
+        else if (folders && it->is_directory(ec) && !add_folder(base, it->path(), folders, message))
+            return false;
     }
     if (ec) {
         *message = "cannot list " + root + ": " + ec.message();
@@ -69,8 +101,7 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     }
     std::sort(found.begin(), found.end());
     for (const fs::path& p : found) {
-        std::string relative = p.lexically_relative(base).generic_u8string();
-        std::replace(relative.begin(), relative.end(), '/', '\\');
+        const std::string relative = relative_path(base, p);
         BuilderFile f;
         if (!to_cp932(p.filename().u8string(), "a file name", &f.name, message) ||
             !to_cp932(relative, "a path", &f.path, message) ||
@@ -81,9 +112,42 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     return true;
 }
 
+// What the progress line says while one step of the build runs.
+struct Step {
+    TerminalProgress* progress;
+    std::string what;
+};
+
 void report_progress(void* context, uint64_t done, uint64_t total)
 {
-    static_cast<TerminalProgress*>(context)->show_bytes("building", done, total);
+    const Step* step = static_cast<const Step*>(context);
+    step->progress->show_bytes(step->what.c_str(), done, total);
+}
+
+// Each --base: a release folder (its files checksummed) or a hash list file.
+bool load_bases(const std::vector<std::string>& given, TerminalProgress& progress, std::vector<ReleaseBase>* bases,
+                std::string* message)
+{
+    for (const std::string& shown : given) {
+        ReleaseBase base;
+        if (!to_cp932(shown, "the base path", &base.shown, message))
+            return false;
+        std::error_code ec;
+        if (fs::is_directory(fs::u8path(shown), ec)) {
+            std::vector<BuilderFile> files;
+            std::vector<std::string> folders;
+            Step step = {&progress, "checksumming " + shown};
+            if (!list_sources(shown, &files, message, &folders) ||
+                !load_base_folder(files, folders, report_progress, &step, &base, message))
+                return false;
+        } else {
+            if (!load_base_list(base.shown, &base, message))
+                return false;
+        }
+        progress.finish();
+        bases->push_back(base);
+    }
+    return true;
 }
 
 }  // namespace
@@ -109,13 +173,44 @@ int cmd_build(int argc, char** argv)
         return EXIT_USAGE;
     }
     TerminalProgress progress(stderr);
-    BuildStatus built = build_updater(a.options, files, report_progress, &progress, &message);
+    std::vector<ReleaseBase> bases;
+    ShipPlan plan;
+    Step comparing = {&progress, "comparing with the bases"};
+    BuildStatus built = load_bases(a.bases, progress, &bases, &message) ? BUILD_OK : BUILD_FAILED;
+    if (built == BUILD_OK)
+        built = plan_shipment(files, bases, report_progress, &comparing, &plan, &message);
     progress.finish();
+    const std::vector<BuilderFile> shipped = shipped_files(files, plan);
+    if (built == BUILD_OK && !bases.empty() && shipped.empty()) {
+        message = "nothing to ship: every file is unchanged from every base";
+        built = BUILD_REFUSED;
+    }
+    if (built == BUILD_OK) {
+        message = check_builder_input(a.options, shipped);
+        built = message.empty() ? BUILD_OK : BUILD_REFUSED;
+    }
+    if (built == BUILD_OK && !a.dry_run) {
+        Step building = {&progress, "building"};
+        built = build_updater(a.options, shipped, report_progress, &building, &message);
+        progress.finish();
+    }
     if (built != BUILD_OK) {
         std::fprintf(stderr, "patchtool build: %s\n", cp932_to_utf8(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;
     }
-    std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", a.out.c_str(),
-                files.size(), a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
+    for (const std::string& warning : plan.warnings)
+        std::fprintf(stderr, "patchtool build: warning: %s\n", cp932_to_utf8(warning).c_str());
+    const BuildSummary summary = {&files, &plan, &bases, a.dry_run, a.out};
+    if (a.json)
+        print_build_summary_json(summary);
+    else
+        print_build_summary(summary);
+    if (a.dry_run) {
+        if (!a.json)
+            std::printf("dry run: nothing written\n");
+    } else if (!a.json) {
+        std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", a.out.c_str(),
+                    shipped.size(), a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
+    }
     return EXIT_OK;
 }

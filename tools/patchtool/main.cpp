@@ -13,7 +13,7 @@ namespace {
 const CommandInfo COMMANDS[] = {
     {"checksum", cmd_checksum, "FILE...", "Print the content checksum of each file as 16 hex digits."},
     {"inspect", cmd_inspect, "[--json] FILE", "Show an updater's caption, index, entries and shipped hash list."},
-    {"build", cmd_build, "--stub EXE --caption TEXT [--index-form 128|32] [--hash-list v2|v1] --out FILE SOURCE_DIR", "Build an updater from a stub and a folder laid out like the installation."},
+    {"build", cmd_build, "[--base PATH]... [--dry-run] [--json] --stub EXE --caption TEXT [--index-form 128|32] [--hash-list v2|v1] --out FILE SOURCE_DIR", "Build an updater from a stub and a folder laid out like the installation."},
     {"apply", cmd_apply, "[--dry-run] FILE INSTALL_DIR", "Run an updater's update on an installation folder, with progress on the terminal, or say what it would do (--dry-run)."},
     {"verify", cmd_verify, "INSTALL_DIR", "Check every file listed in an installation's KXQ.hvl against its checksum."},
 };
