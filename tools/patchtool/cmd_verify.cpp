@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "hash_list/hash_list.h"
 #include "platform/path_buffer.h"
+#include "terminal_progress.h"
 
 namespace {
 
@@ -86,14 +87,20 @@ int cmd_verify(int argc, char** argv)
         return EXIT_FAILED;
     }
     size_t problems = 0;
+    size_t checked = 0;
+    TerminalProgress progress(stderr);
     for (const HashRecord& record : records) {
+        progress.show_count("verifying", checked++, records.size());
         std::string wrong = check_record(dir, record);
         if (wrong.empty())
             continue;
+        // The problem line goes below the progress line, not into it.
+        progress.finish();
         ++problems;
         std::string path(record.path, field_length(record.path, sizeof record.path));
         std::printf("%s: %s\n", cp932_to_utf8(path).c_str(), wrong.c_str());
     }
+    progress.finish();
     std::printf("%zu of %zu records match (KXQ.hvl version %d)\n", records.size() - problems, records.size(),
                 version);
     return problems == 0 ? EXIT_OK : EXIT_FAILED;
