@@ -150,6 +150,52 @@ bool load_bases(const std::vector<std::string>& given, TerminalProgress& progres
     return true;
 }
 
+// Loads the bases, decides what ships and, unless this is a dry run, writes
+// the updater of the shipped files.
+BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFile>& files,
+                           std::vector<ReleaseBase>* bases, ShipPlan* plan, std::string* message)
+{
+    TerminalProgress progress(stderr);
+    Step comparing = {&progress, "comparing with the bases"};
+    BuildStatus built = load_bases(a.bases, progress, bases, message) ? BUILD_OK : BUILD_FAILED;
+    if (built == BUILD_OK)
+        built = plan_shipment(files, *bases, report_progress, &comparing, plan, message);
+    progress.finish();
+    if (built != BUILD_OK)
+        return built;
+    const std::vector<BuilderFile> shipped = shipped_files(files, *plan);
+    if (!bases->empty() && shipped.empty()) {
+        *message = "nothing to ship: every file is unchanged from every base";
+        return BUILD_REFUSED;
+    }
+    // A dry run refuses what the build would refuse without reading a file.
+    *message = check_builder_input(a.options, shipped);
+    if (!message->empty())
+        return BUILD_REFUSED;
+    if (a.dry_run)
+        return BUILD_OK;
+    Step building = {&progress, "building"};
+    return build_updater(a.options, shipped, report_progress, &building, message);
+}
+
+void print_outcome(const BuildArguments& a, const std::vector<BuilderFile>& files,
+                   const std::vector<ReleaseBase>& bases, const ShipPlan& plan)
+{
+    for (const std::string& warning : plan.warnings)
+        std::fprintf(stderr, "patchtool build: warning: %s\n", cp932_to_utf8(warning).c_str());
+    const BuildSummary summary = {&files, &plan, &bases, a.dry_run, a.out};
+    if (a.json) {
+        print_build_summary_json(summary);
+        return;
+    }
+    print_build_summary(summary);
+    if (a.dry_run)
+        std::printf("dry run: nothing written\n");
+    else
+        std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", a.out.c_str(),
+                    plan.shipped_count, a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
+}
+
 }  // namespace
 
 int cmd_build(int argc, char** argv)
@@ -172,45 +218,13 @@ int cmd_build(int argc, char** argv)
         std::fprintf(stderr, "patchtool build: %s\n", message.c_str());
         return EXIT_USAGE;
     }
-    TerminalProgress progress(stderr);
     std::vector<ReleaseBase> bases;
     ShipPlan plan;
-    Step comparing = {&progress, "comparing with the bases"};
-    BuildStatus built = load_bases(a.bases, progress, &bases, &message) ? BUILD_OK : BUILD_FAILED;
-    if (built == BUILD_OK)
-        built = plan_shipment(files, bases, report_progress, &comparing, &plan, &message);
-    progress.finish();
-    const std::vector<BuilderFile> shipped = shipped_files(files, plan);
-    if (built == BUILD_OK && !bases.empty() && shipped.empty()) {
-        message = "nothing to ship: every file is unchanged from every base";
-        built = BUILD_REFUSED;
-    }
-    if (built == BUILD_OK) {
-        message = check_builder_input(a.options, shipped);
-        built = message.empty() ? BUILD_OK : BUILD_REFUSED;
-    }
-    if (built == BUILD_OK && !a.dry_run) {
-        Step building = {&progress, "building"};
-        built = build_updater(a.options, shipped, report_progress, &building, &message);
-        progress.finish();
-    }
+    const BuildStatus built = plan_and_build(a, files, &bases, &plan, &message);
     if (built != BUILD_OK) {
         std::fprintf(stderr, "patchtool build: %s\n", cp932_to_utf8(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;
     }
-    for (const std::string& warning : plan.warnings)
-        std::fprintf(stderr, "patchtool build: warning: %s\n", cp932_to_utf8(warning).c_str());
-    const BuildSummary summary = {&files, &plan, &bases, a.dry_run, a.out};
-    if (a.json)
-        print_build_summary_json(summary);
-    else
-        print_build_summary(summary);
-    if (a.dry_run) {
-        if (!a.json)
-            std::printf("dry run: nothing written\n");
-    } else if (!a.json) {
-        std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", a.out.c_str(),
-                    shipped.size(), a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
-    }
+    print_outcome(a, files, bases, plan);
     return EXIT_OK;
 }
