@@ -103,22 +103,4 @@ TEST_F(ReleaseBaseTest, AHashListBaseOnlyWarnsOfAFolderNoRecordUses)
     EXPECT_FALSE(load_base_list(temp.host("missing.hvl"), &bad, &message));
 }
 
-TEST_F(ReleaseBaseTest, AReleaseFolderIsComparedByItsFilesChecksums)
-{
-    source("system.arc", "new system");
-    source("Archive\\data.arc", "data");
-    write_host_file(temp.host("v1-system"), "old system");
-    write_host_file(temp.host("v1-data"), "data");
-    ReleaseBase v1;
-    v1.shown = "v1";
-    ASSERT_TRUE(load_base_folder({{"system.arc", "system.arc", temp.host("v1-system")},
-                                  {"data.arc", "archive\\DATA.arc", temp.host("v1-data")}},
-                                 {"Archive"}, nullptr, nullptr, &v1, &message))
-        << message;
-    ASSERT_EQ(plan({v1}), BUILD_OK) << message;
-    EXPECT_EQ(result.files[0].reason, SHIP_CHANGED);
-    EXPECT_EQ(result.files[1].reason, SHIP_UNCHANGED);
-    EXPECT_FALSE(load_base_folder({{"x", "x", temp.host("gone")}}, {}, nullptr, nullptr, &v1, &message));
-}
-
 }  // namespace
