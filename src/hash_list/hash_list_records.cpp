@@ -60,15 +60,20 @@ uint32_t bytes_left(uint32_t size, uint32_t position)
     return size - position;
 }
 
+namespace {
+
+// A read-only list, or a folder of its name, is not replaced.
+bool refuses_replacing(uint32_t attributes)
+{
+    return attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
+}
+
+}  // namespace
+
 bool hash_list_replaceable(const char* dir)
 {
     char target[OS_PATH_SIZE];
-    if (!path_join(target, sizeof target, dir, HASH_LIST_NAME))
-        return false;
-    // Windows refuses to replace a read-only list; Wine lets MoveFileExA do
-    // it, so the attribute is checked here and a protected list stays whole.
-    const uint32_t attributes = os_get_attributes(target);
-    return attributes == OS_INVALID_ATTRIBUTES || !(attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
+    return !path_join(target, sizeof target, dir, HASH_LIST_NAME) || !refuses_replacing(os_get_attributes(target));
 }
 
 bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[16],
@@ -79,7 +84,10 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     if (!path_join(target, sizeof target, dir, HASH_LIST_NAME) ||
         !path_join(sibling, sizeof sibling, dir, HASH_LIST_NAME, SIBLING_SUFFIX))
         return false;
-    if (!hash_list_replaceable(dir))
+    // Windows refuses to replace a read-only list; Wine lets MoveFileExA do
+    // it, so the attribute is checked here and a protected list stays whole.
+    const uint32_t attributes = os_get_attributes(target);
+    if (refuses_replacing(attributes))
         return false;
     if (!file.create_write(sibling))
         return false;

@@ -53,12 +53,10 @@ std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* le
     return narrow;
 }
 
-// Creating over a read-only list fails, and so must replacing it: Wine lets
-// MoveFileExA replace a read-only file, so the attribute is checked.
-bool list_replaceable(const char* path)
+// A read-only list, or a folder of its name, is not replaced.
+bool refuses_replacing(uint32_t attributes)
 {
-    uint32_t attributes = os_get_attributes(path);
-    return attributes == OS_INVALID_ATTRIBUTES || !(attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
+    return attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
 }
 
 // dir\uninst.lst read and taken into code page 932, or an empty pointer.
@@ -80,7 +78,10 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
     std::string bytes = render_uninstall_list(lists, list_count);
     if (bytes.size() > 0xFFFFFFFFu)
         return false;
-    if (!list_replaceable(path))
+    // Creating over a read-only list fails, and so must replacing it: Wine
+    // lets MoveFileExA replace a read-only file, so the attribute is checked.
+    uint32_t attributes = os_get_attributes(path);
+    if (refuses_replacing(attributes))
         return false;
     FileHandle file;
     if (!file.create_write(sibling))
@@ -125,5 +126,6 @@ bool uninstall_list_mergeable(const char* dir)
 {
     char path[LIST_PATH_SIZE];
     size_t length = 0;
-    return path_join(path, sizeof path, dir, LIST_NAME) && read_list(path, &length) && list_replaceable(path);
+    return path_join(path, sizeof path, dir, LIST_NAME) && read_list(path, &length) &&
+           !refuses_replacing(os_get_attributes(path));
 }
