@@ -3,7 +3,9 @@
 # installation registered in its own Wine prefix (build/demo/prefix), and the
 # real updater run on it. With a usable display you click through it
 # yourself; without one it runs on a virtual display, the test driver answers
-# it, and each window is saved as build/demo/*.png.
+# it, and each window is saved as build/demo/*.png. Then a second, incremental
+# patch is built against the first release's KXQ.hvl (only new and changed
+# files ship) and run the same way.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export DEMO_ROOT="$root"
@@ -22,10 +24,10 @@ elif [ -n "${DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${DISPLAY#*:}" ]; then
 fi
 [ "$display_usable" = 1 ] || unset DISPLAY
 exec python3 - <<'PY'
-import os, subprocess, sys, time
+import os, shutil, subprocess, sys, time
 root = os.environ["DEMO_ROOT"]
 sys.path.insert(0, os.path.join(root, "tests", "e2e"))
-from wine_session import WineSession, build_patch, make_game, make_source, snapshot
+from wine_session import CAPTION, WineSession, build_patch, make_game, make_source, snapshot
 
 demo = os.path.join(root, "build", "demo")
 os.makedirs(demo, exist_ok=True)
@@ -42,6 +44,30 @@ before = snapshot(game)
 print("demo: installation %s, patch %s (%d bytes)" % (game, patch, os.path.getsize(patch)))
 
 interactive = bool(os.environ.get("DISPLAY"))
+
+
+def run_plainly(exe):
+    """Runs the updater once: the user clicks on a display, else the driver
+    answers Yes and OK. The driver's report, or the exit code alone."""
+    if interactive:
+        print("demo: the updater is waiting for you on the display")
+        out = subprocess.run(["wine", "cmd", "/c", session.winpath(exe) + " & echo %ERRORLEVEL%"],
+                             env=session.env, stdin=subprocess.DEVNULL, capture_output=True)
+        code = out.stdout.decode(errors="replace").strip().splitlines()[-1:] or ["?"]
+        return {"exit": code[0]}
+    return session.drive(os.path.join(demo, "driver-report.txt"), 120, exe, driver, ["box=yes", "box=ok"])
+
+
+def outcome(what, report, before):
+    after = snapshot(game)
+    changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
+    verify = subprocess.run([patchtool, "verify", game], capture_output=True, text=True)
+    print("demo: %s: updater exit code %s %s" % (what, report.get("exit", "?"), report.get("exit_hex", "")))
+    print("demo: %s: files changed: %s" % (what, ", ".join(changed) or "none"))
+    print("demo: %s: patchtool verify: %s" % (what, "all files match" if verify.returncode == 0 else
+                                                 "problems:\n" + verify.stdout))
+
+
 session = WineSession(root, os.path.join(demo, "prefix"), demo)
 session.start()
 try:
@@ -49,11 +75,7 @@ try:
     session.server_down()
     session.server_up()
     if interactive:
-        print("demo: the updater is waiting for you on the display")
-        out = subprocess.run(["wine", "cmd", "/c", session.winpath(patch) + " & echo %ERRORLEVEL%"],
-                             env=session.env, stdin=subprocess.DEVNULL, capture_output=True)
-        code = out.stdout.decode(errors="replace").strip().splitlines()[-1:] or ["?"]
-        report = {"exit": code[0]}
+        report = run_plainly(patch)
     else:
         shots = ["confirmation", "progress", "result"]
         marks = [os.path.join(demo, n + ".wait") for n in shots]
@@ -82,14 +104,30 @@ try:
             for line in f:
                 k, _, v = line.strip().partition("=")
                 report[k] = v
+    outcome("first patch", report, before)
+
+    # The second patch: built against the list the first release left in the
+    # installation, so only what changed since then ships.
+    release_list = os.path.join(demo, "release-1.hvl")
+    shutil.copyfile(os.path.join(game, "KXQ.hvl"), release_list)
+    source2, patch2 = os.path.join(demo, "source-2"), os.path.join(demo, "update-2.exe")
+    shutil.rmtree(source2, ignore_errors=True)
+    shutil.copytree(source, source2)
+    with open(os.path.join(source2, "Archive", "data01001.arc"), "wb") as f:
+        f.write(b"second patch data " * 20000)
+    with open(os.path.join(source2, "Archive", "data01004.arc"), "wb") as f:
+        f.write(b"added by the second patch " * 100)
+    built = subprocess.run([patchtool, "build", "--base", release_list, "--stub", updater, "--caption", CAPTION,
+                            "--out", patch2, source2], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    print("demo: second patch %s against %s:" % (patch2, release_list))
+    print("".join("      " + line + "\n" for line in built.stdout.splitlines()), end="")
+    if built.returncode != 0:
+        print("demo: the second patch could not be built: " + built.stderr.strip())
+    else:
+        before = snapshot(game)
+        session.server_down()
+        session.server_up()
+        outcome("second patch", run_plainly(patch2), before)
 finally:
     session.stop()
-
-after = snapshot(game)
-changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
-verify = subprocess.run([patchtool, "verify", game], capture_output=True, text=True)
-print("demo: updater exit code %s %s" % (report.get("exit", "?"), report.get("exit_hex", "")))
-print("demo: files changed: %s" % (", ".join(changed) or "none"))
-print("demo: patchtool verify: %s" % ("all files match" if verify.returncode == 0 else
-                                       "problems:\n" + verify.stdout))
 PY

@@ -40,6 +40,10 @@ void upsert(HashList* list, int32_t index, const char* path, const uint8_t check
 // when `file` is still open from the load, the list cannot be created (read-only
 // is not cleared) or a write falls short.
 bool write_back(const char* dir, FileHandle& file, const HashListHeader& header, const HashList& list);
+// False when dir\KXQ.hvl is read-only or a folder, which write_back refuses
+// to replace; true otherwise (also when the path does not fit: the load has
+// failed then).
+bool hash_list_replaceable(const char* dir);
 // Drops records whose file or folder no longer exists, in the file's own version;
 // a record whose composed path does not fit is kept. Silent on failure, and the
 // old list survives any failure.

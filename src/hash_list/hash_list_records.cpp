@@ -56,6 +56,22 @@ uint32_t bytes_left(uint32_t size, uint32_t position)
     return size - position;
 }
 
+namespace {
+
+// A read-only list, or a folder of its name, is not replaced.
+bool refuses_replacing(uint32_t attributes)
+{
+    return attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
+}
+
+}  // namespace
+
+bool hash_list_replaceable(const char* dir)
+{
+    char target[OS_PATH_SIZE];
+    return !path_join(target, sizeof target, dir, HASH_LIST_NAME) || !refuses_replacing(os_get_attributes(target));
+}
+
 bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[16],
                        const uint8_t* body, uint32_t body_size)
 {
@@ -67,7 +83,7 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     // Windows refuses to replace a read-only list; Wine lets MoveFileExA do
     // it, so the attribute is checked here and a protected list stays whole.
     const uint32_t attributes = os_get_attributes(target);
-    if (attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY)))
+    if (refuses_replacing(attributes))
         return false;
     if (!file.create_write(sibling))
         return false;

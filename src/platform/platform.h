@@ -82,3 +82,8 @@ bool os_set_attributes(const char* path, uint32_t attributes);
 // by unit: the system's lower-case mapping, which also folds full-width and
 // Greek letters. A unit the call cannot map stays as it is.
 void os_wide_lower(uint16_t* units, uint32_t n);
+
+// GetDiskFreeSpaceExA(dir): the bytes the caller may still write on the file
+// system that holds the existing folder `dir` (quotas counted). False when
+// the folder cannot be asked about (missing, not a folder, path too long).
+bool os_free_space(const char* dir, uint64_t* bytes);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -396,4 +397,18 @@ void os_wide_lower(uint16_t* units, uint32_t n)
 {
     for (uint32_t i = 0; i < n; ++i)
         units[i] = unicode_lower(units[i]);
+}
+
+bool os_free_space(const char* dir, uint64_t* bytes)
+{
+    std::string host;
+    struct stat st;
+    struct statvfs fs;
+    if (!host_path(dir, &host) || stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        statvfs(host.c_str(), &fs) != 0)
+        return false;
+    // f_bavail, not f_bfree: blocks kept for root are not the caller's to use,
+    // as a quota's are not under GetDiskFreeSpaceExA.
+    *bytes = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+    return true;
 }

@@ -178,3 +178,12 @@ void os_wide_lower(uint16_t* units, uint32_t n)
             units[i] = lower;
     }
 }
+
+bool os_free_space(const char* dir, uint64_t* bytes)
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(dir, &available, nullptr, nullptr))
+        return false;
+    *bytes = available.QuadPart;
+    return true;
+}

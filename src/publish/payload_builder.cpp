@@ -58,27 +58,6 @@ std::string check_names_distinct(const std::vector<BuilderFile>& files)
     return "";
 }
 
-// The updater's own path rules (check_targets), so that no patch is built
-// that every player's updater would refuse or install wrongly.
-std::string check_targets_of(const std::vector<BuilderFile>& files)
-{
-    std::vector<const char*> paths;
-    for (const BuilderFile& f : files)
-        paths.push_back(f.path.c_str());
-    std::vector<TargetVerdict> verdicts(files.size());
-    if (check_targets(paths.data(), static_cast<uint32_t>(paths.size()), verdicts.data()))
-        return "";
-    for (size_t j = 0; j < files.size(); ++j) {
-        const TargetVerdict& v = verdicts[j];
-        if (v.problem == PATH_SHARES_FILE)
-            return "two paths name one file on Windows (letter case, trailing dots or spaces, or a file and "
-                   "its temporary name \".tmp\"): " + files[v.other].path + " and " + files[j].path;
-        if (v.problem != PATH_OK)
-            return std::string("relative path ") + path_problem_text(v.problem) + ": " + files[j].path;
-    }
-    return "";
-}
-
 // Stub size, source sizes and the data base; a refusal when the stub passes
 // 0x28000, is already signed, or the result would pass the 2 GiB the reader
 // can reach.
@@ -185,6 +164,25 @@ bool write_all(FileHandle& out, const BuilderOptions& options, const std::vector
 
 }  // namespace
 
+std::string check_source_paths(const std::vector<BuilderFile>& files)
+{
+    std::vector<const char*> paths;
+    for (const BuilderFile& f : files)
+        paths.push_back(f.path.c_str());
+    std::vector<TargetVerdict> verdicts(files.size());
+    if (check_targets(paths.data(), static_cast<uint32_t>(paths.size()), verdicts.data()))
+        return "";
+    for (size_t j = 0; j < files.size(); ++j) {
+        const TargetVerdict& v = verdicts[j];
+        if (v.problem == PATH_SHARES_FILE)
+            return "two paths name one file on Windows (letter case, trailing dots or spaces, or a file and "
+                   "its temporary name \".tmp\"): " + files[v.other].path + " and " + files[j].path;
+        if (v.problem != PATH_OK)
+            return std::string("relative path ") + path_problem_text(v.problem) + ": " + files[j].path;
+    }
+    return "";
+}
+
 std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files)
 {
     if (options.form != 128 && options.form != 32)
@@ -202,7 +200,7 @@ std::string check_builder_input(const BuilderOptions& options, const std::vector
             return problem;
     }
     std::string problem = check_names_distinct(files);
-    return problem.empty() ? check_targets_of(files) : problem;
+    return problem.empty() ? check_source_paths(files) : problem;
 }
 
 BuildStatus build_updater(const BuilderOptions& options, const std::vector<BuilderFile>& files,

@@ -34,6 +34,11 @@ typedef void (*BuilderProgress)(void* context, uint64_t done, uint64_t total);
 // and its temporary name, one of the lists). "" when the updater would
 // install it, else the reason.
 std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files);
+// The updater's own path rules (check_targets) over every file: "" when the
+// updater would write each where its path says, else the reason. Checked
+// before any file is read, so that no patch is built that every player's
+// updater would refuse or install wrongly.
+std::string check_source_paths(const std::vector<BuilderFile>& files);
 enum BuildStatus {
     BUILD_OK,
     BUILD_REFUSED,   // the format cannot hold the input (check_builder_input, stub size, a signed

@@ -68,6 +68,21 @@ std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* le
     return narrow;
 }
 
+// A read-only list, or a folder of its name, is not replaced.
+bool refuses_replacing(uint32_t attributes)
+{
+    return attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
+}
+
+// dir\uninst.lst read and taken into code page 932, or an empty pointer.
+std::unique_ptr<char[]> read_list(const char* path, size_t* length)
+{
+    std::unique_ptr<char[]> text = read_list_text(path, length);
+    if (!text)
+        return nullptr;
+    return convert_if_utf8(std::move(text), length);
+}
+
 }  // namespace
 
 bool write_uninstall_list(const char* path, const UninstallEntryList* const* lists, size_t list_count)
@@ -81,7 +96,7 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
     // Creating over a read-only list fails, and so must replacing it: Wine
     // lets MoveFileExA replace a read-only file, so the attribute is checked.
     uint32_t attributes = os_get_attributes(path);
-    if (attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY)))
+    if (refuses_replacing(attributes))
         return false;
     FileHandle file;
     if (!file.create_write(sibling))
@@ -104,10 +119,7 @@ bool merge_uninstall_list(const char* dir, const char* const* paths)
     if (!path_join(path, sizeof path, dir, UNINSTALL_LIST_NAME))
         return false;
     size_t length = 0;
-    std::unique_ptr<char[]> text = read_list_text(path, &length);
-    if (!text)
-        return false;
-    text = convert_if_utf8(std::move(text), &length);
+    std::unique_ptr<char[]> text = read_list(path, &length);
     if (!text)
         return false;
     UninstallEntryList main_list;
@@ -125,4 +137,12 @@ bool merge_uninstall_list(const char* dir, const char* const* paths)
     }
     const UninstallEntryList* lists[2] = {&main_list, &dollar_list};
     return write_uninstall_list(path, lists, 2);
+}
+
+bool uninstall_list_mergeable(const char* dir)
+{
+    char path[LIST_PATH_SIZE];
+    size_t length = 0;
+    return path_join(path, sizeof path, dir, UNINSTALL_LIST_NAME) && read_list(path, &length) &&
+           !refuses_replacing(os_get_attributes(path));
 }

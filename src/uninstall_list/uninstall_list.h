@@ -42,3 +42,7 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
 // The whole merge over dir\uninst.lst with the null-terminated `paths` array.
 // False when the file is missing, empty, unreadable, unconvertible or unwritable.
 bool merge_uninstall_list(const char* dir, const char* const* paths);
+// What the merge needs before it writes, checked without writing: the file is
+// there, readable and convertible, and neither read-only nor a folder. A merge
+// can still fail later if the disk refuses the rewrite.
+bool uninstall_list_mergeable(const char* dir);

@@ -37,7 +37,7 @@ bool write_staged(UpdateSession& s, uint32_t j)
         return false;
     }
     ContentChecksum sum = {};
-    const bool copied = copy_entry(s, j, tmp, &sum);
+    const bool copied = copy_entry(s, j, &tmp, &sum);
     tmp.close();
     if (stop_requested() || !copied)
         return false;

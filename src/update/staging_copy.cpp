@@ -15,7 +15,7 @@ uint32_t file_position(uint32_t done, uint32_t size)
 
 }  // namespace
 
-bool copy_entry(UpdateSession& s, uint32_t j, FileHandle& tmp, ContentChecksum* sum)
+bool copy_entry(UpdateSession& s, uint32_t j, FileHandle* tmp, ContentChecksum* sum)
 {
     const uint32_t size = entry_size(s.index, j);
     uint32_t done = 0;
@@ -28,7 +28,7 @@ bool copy_entry(UpdateSession& s, uint32_t j, FileHandle& tmp, ContentChecksum* 
         if (s.payload.read(s.buffer.data(), chunk) != chunk)
             return false;
         checksum_update(sum, s.buffer.data(), chunk);
-        if (tmp.write(s.buffer.data(), chunk) != chunk) {
+        if (tmp && tmp->write(s.buffer.data(), chunk) != chunk) {
             s.result = UPDATE_E_FAILED;
             return false;
         }

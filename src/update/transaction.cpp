@@ -16,10 +16,6 @@ bool pump_and_poll(UpdateSession& s)
     return stop_requested();
 }
 
-namespace {
-
-// Opens the payload, loads the shipped list and sets the progress ranges.
-// False (result set) when the payload cannot be used.
 bool set_up(UpdateSession& s, const char* payload_path)
 {
     UpdateResult opened = open_payload(s.payload, payload_path, &s.index);
@@ -45,8 +41,10 @@ bool set_up(UpdateSession& s, const char* payload_path)
     pump_and_poll(s);
     s.buffer.assign(COPY_CHUNK_SIZE, 0);
     s.entries.assign(s.index.count, StagedEntry{});
-    return check_all_targets(s);
+    return true;
 }
+
+namespace {
 
 // A confirmed cancel outranks a closed window; both outrank what went before.
 UpdateResult finish(UpdateSession& s)
@@ -69,7 +67,7 @@ UpdateResult run_update_from(const char* payload_path, const char* dir, Progress
     s.progress = &progress;
     if (!load_installed(dir, s.installed_file, &s.installed_header, &s.installed))
         return UPDATE_E_FAILED;
-    if (set_up(s, payload_path)) {
+    if (set_up(s, payload_path) && check_all_targets(s)) {
         stage_all(s);
         std::vector<uint8_t>().swap(s.buffer);
         if (s.reached == s.index.count && !stop_requested())

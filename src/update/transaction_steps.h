@@ -50,14 +50,18 @@ bool stop_requested();
 // One pump call; a stop answer sets window_closed. True when either flag is set.
 bool pump_and_poll(UpdateSession& s);
 
+// Opens the payload, loads the shipped list, sets the progress ranges (one
+// pump) and allocates the per-entry state. False (result set) when the
+// payload cannot be used.
+bool set_up(UpdateSession& s, const char* payload_path);
 // Stages entries in index order until one fails or a flag stops the loop;
 // s.reached = the number staged and verified.
 void stage_all(UpdateSession& s);
 // Copies entry j's bytes from the payload into `tmp` chunk by chunk, feeding
-// `sum`, with file progress and a pump after each chunk. True when all bytes
-// were copied; false on a short read (result unchanged), a short write
-// (UPDATE_E_FAILED) or a stop.
-bool copy_entry(UpdateSession& s, uint32_t j, FileHandle& tmp, ContentChecksum* sum);
+// `sum`, with file progress and a pump after each chunk; a null `tmp` only
+// reads and checksums (the dry run). True when all bytes were copied; false
+// on a short read (result unchanged), a short write (UPDATE_E_FAILED) or a stop.
+bool copy_entry(UpdateSession& s, uint32_t j, FileHandle* tmp, ContentChecksum* sum);
 // Compares the staged checksum with the expected one and records it in the
 // installed list. False on a mismatch (result unchanged).
 bool verify_entry(UpdateSession& s, uint32_t j, const ContentChecksum& sum);

@@ -12,8 +12,8 @@ import struct
 import subprocess
 import sys
 
-from wine_session import (CAPTION, DEVNULL, ENGINE_MUTEX, WineSession, build_patch, hex932, make_game,
-                          make_source, snapshot)
+from wine_session import (CAPTION, DEVNULL, ENGINE_MUTEX, WineSession, build_patch, checksums, hex932,
+                          make_game, make_source, snapshot, write_file, write_hash_list)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
@@ -370,6 +370,76 @@ def uninstall_list_fails(ctx, c):
                   prepare=lambda: os.remove(os.path.join(ctx.game, "uninst.lst")), installed=True)
 
 
+RELEASE_1 = {"system.arc": b"v1 system " * 400, "Archive/data01000.arc": b"v1 data01000 " * 3000,
+             "Archive/data01001.arc": b"v1 data01001 " * 500}
+RELEASE_2 = dict(RELEASE_1, **{"system.arc": b"v2 system " * 450, "Archive/data01002.arc": b"v2 data01002 " * 800})
+RELEASE_3 = dict(RELEASE_2, **{"Archive/data01000.arc": b"v3 data01000 " * 3100,
+                               "Archive/data01003.arc": b"v3 data01003 " * 20})
+
+
+def write_tree(folder, tree):
+    shutil.rmtree(folder, ignore_errors=True)
+    for rel, data in tree.items():
+        write_file(os.path.join(folder, rel), data)
+
+
+def install_release_1(ctx, folder):
+    """An installation of the first release as its installer leaves it: the
+    files, a hash list of all of them and an uninstall list naming each."""
+    write_tree(folder, RELEASE_1)
+    paths = [os.path.join(folder, rel) for rel in RELEASE_1]
+    sums = checksums(ctx.patchtool, paths)
+    rels = [rel.replace("/", "\\") for rel in RELEASE_1]
+    write_hash_list(os.path.join(folder, "KXQ.hvl"), [(rel, sums[p]) for rel, p in zip(rels, paths)])
+    write_file(os.path.join(folder, "uninst.lst"), ("\r\n".join(["Game.exe"] + rels) + "\r\n").encode("cp932"))
+
+
+def build_against(ctx, tree_folder, bases, out):
+    args = [ctx.patchtool, "build"]
+    for base in bases:
+        args += ["--base", base]
+    args += ["--stub", ctx.args.updater, "--caption", CAPTION, "--out", out, tree_folder]
+    return subprocess.run(args, capture_output=True).returncode
+
+
+def cumulative_patch(ctx, c):
+    """Three releases: the second shipped against the first's list, then one
+    patch for the third built against both lists, run by the real updater on
+    an installation of each earlier release."""
+    work = os.path.join(ctx.work, "history")
+    shutil.rmtree(work, ignore_errors=True)
+    for name, tree in (("release-2", RELEASE_2), ("release-3", RELEASE_3)):
+        write_tree(os.path.join(work, name), tree)
+    at_1, at_2 = os.path.join(work, "game-1"), os.path.join(work, "game-2")
+    install_release_1(ctx, at_1)
+    install_release_1(ctx, at_2)
+    patch_2, patch_3 = os.path.join(work, "patch-2.exe"), os.path.join(work, "patch-3.exe")
+    c.equal("second release built", build_against(ctx, os.path.join(work, "release-2"),
+                                                  [os.path.join(at_1, "KXQ.hvl")], patch_2), 0)
+    c.equal("second release applied", subprocess.run([ctx.patchtool, "apply", patch_2, at_2],
+                                                     capture_output=True).returncode, 0)
+    lists = [os.path.join(work, "release-%d.hvl" % n) for n in (1, 2)]
+    for folder, kept in zip((at_1, at_2), lists):
+        shutil.copyfile(os.path.join(folder, "KXQ.hvl"), kept)
+    c.equal("third release built", build_against(ctx, os.path.join(work, "release-3"), lists, patch_3), 0)
+    for folder in (at_1, at_2):
+        ctx.session.set_install_folder(folder)
+        r = ctx.run(patch_3, ["box=yes", "box=ok"])
+        name = os.path.basename(folder)
+        check_box(c, r, 2, "UPDATE_COMPLETED", "information", OK)
+        check_exit(c, r, 0)
+        after = snapshot(folder)
+        files = {rel.replace(os.sep, "/"): data for rel, data in after.items() if rel not in ("KXQ.hvl", "uninst.lst")}
+        c.true(name + " holds exactly the third release", files == RELEASE_3)
+        verify = subprocess.run([ctx.patchtool, "verify", folder], capture_output=True, text=True)
+        c.equal(name + " patchtool verify", verify.returncode, 0)
+        c.true(name + " lists every file: " + verify.stdout.strip(),
+               "%d of %d records match" % (len(RELEASE_3), len(RELEASE_3)) in verify.stdout)
+        lines = after.get("uninst.lst", b"")[:-1].decode("cp932").split("\n")
+        for rel in RELEASE_3:
+            c.true(name + " uninst.lst lists " + rel, rel.replace("/", "\\").lower() in lines)
+
+
 def interrupted(ctx, c, actions, code):
     before = ctx.reset_game()
     r = ctx.run(ctx.payloads["good"], ["box=yes", "dialog"] + actions)
@@ -420,7 +490,7 @@ GROUPS = {
                    expand_sz_value, caption_without_nul, declined]),
     "update": (8, [completed, signed_completed, truncated_payload, checksum_mismatch, too_many_entries,
                    shipped_list_damaged, colliding_targets, temporary_file_fails, uninstall_list_fails,
-                   shift_jis_uninstall_list]),
+                   shift_jis_uninstall_list, cumulative_patch]),
     "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
 }
 

@@ -14,3 +14,7 @@ struct ToolRun {
 std::string built_program(const std::string& relative);
 // Runs `program` with `args` (passed through the shell, each argument quoted).
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& args);
+// Runs `program` with its standard streams on a new pseudo-terminal, as from
+// an interactive shell. Everything it wrote there is in `out` (the terminal
+// turns "\n" into "\r\n"); `err` stays empty.
+ToolRun run_tool_on_terminal(const std::string& program, const std::vector<std::string>& args);

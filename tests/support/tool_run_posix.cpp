@@ -1,6 +1,10 @@
 #include "support/tool_run.h"
 
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -44,5 +48,39 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
         run.status = WEXITSTATUS(raw);
     run.out = read_host_file(capture.host("out"));
     run.err = read_host_file(capture.host("err"));
+    return run;
+}
+
+ToolRun run_tool_on_terminal(const std::string& program, const std::vector<std::string>& args)
+{
+    std::vector<std::string> words = {program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    ToolRun run;
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0)
+        return run;
+    if (child == 0) {
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(terminal, buffer, sizeof buffer);
+        if (n > 0)
+            run.out.append(buffer, static_cast<size_t>(n));
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;  // EIO once the program has closed its side
+    }
+    close(terminal);
+    int status = 0;
+    if (waitpid(child, &status, 0) == child && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
     return run;
 }

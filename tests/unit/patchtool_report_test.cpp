@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
 
-#include "support/json_lite.h"
 #include "support/payload_bytes.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
@@ -30,11 +30,11 @@ protected:
         args.push_back(path);
         return run_tool(built_program("tools/patchtool/patchtool"), args);
     }
-    JsonValue inspect_json(const std::string& bytes, int expected_status)
+    nlohmann::json inspect_json(const std::string& bytes, int expected_status)
     {
         last = inspect(bytes);
         EXPECT_EQ(last.status, expected_status) << last.err;
-        return parse_json(last.out);
+        return nlohmann::json::parse(last.out);
     }
     TempDir dir;
     ToolRun last;
@@ -62,32 +62,32 @@ PayloadLayout full_payload(uint32_t form, int version)
 TEST_F(InspectTest, ReportsCaptionIndexEntriesAndShippedList)
 {
     const PayloadLayout layout = full_payload(128, 2);
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);  // one mismatch
-    EXPECT_EQ(r["caption"].text, CAPTION_UTF8);
-    EXPECT_EQ(r["caption_hex"].text, hex_of(CAPTION_932));
-    EXPECT_EQ(r["form"].number, 128);
-    EXPECT_EQ(r["count"].number, 5);
-    EXPECT_EQ(r["data_base"].number, 0x28410 + 5 * 128);
-    const JsonValue& entries = r["entries"];
-    ASSERT_EQ(entries.items.size(), 5u);
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);  // one mismatch
+    EXPECT_EQ(r.at("caption"), CAPTION_UTF8);
+    EXPECT_EQ(r.at("caption_hex"), hex_of(CAPTION_932));
+    EXPECT_EQ(r.at("form"), 128);
+    EXPECT_EQ(r.at("count"), 5);
+    EXPECT_EQ(r.at("data_base"), 0x28410 + 5 * 128);
+    const nlohmann::json& entries = r.at("entries");
+    ASSERT_EQ(entries.size(), 5u);
     const char* verified[] = {"unlisted", "ok", "ok", "mismatch", "unlisted"};
     uint32_t offset = 0;
     for (size_t i = 0; i < 5; ++i) {
         const EntryLayout& e = layout.entries[i];
-        EXPECT_EQ(entries[i]["name_hex"].text, hex_of(e.name));
-        EXPECT_EQ(entries[i]["offset"].number, offset);
-        EXPECT_EQ(entries[i]["size"].number, static_cast<int64_t>(e.data.size()));
-        EXPECT_EQ(entries[i]["checksum"].text, hex_of(reference_checksum(e.data)));
-        EXPECT_EQ(entries[i]["verified"].text, verified[i]) << i;
+        EXPECT_EQ(entries.at(i).at("name_hex"), hex_of(e.name));
+        EXPECT_EQ(entries.at(i).at("offset"), offset);
+        EXPECT_EQ(entries.at(i).at("size"), static_cast<int64_t>(e.data.size()));
+        EXPECT_EQ(entries.at(i).at("checksum"), hex_of(reference_checksum(e.data)));
+        EXPECT_EQ(entries.at(i).at("verified"), verified[i]) << i;
         offset += static_cast<uint32_t>(e.data.size());
     }
-    EXPECT_EQ(entries[2]["name"].text, SOFT_UTF8);
-    const JsonValue& shipped = r["shipped"];
-    EXPECT_EQ(shipped["version"].number, 2);
-    ASSERT_EQ(shipped["records"].items.size(), 3u);
-    EXPECT_EQ(shipped["records"][1]["path"].text, "Archive\\" + SOFT_UTF8);
-    EXPECT_EQ(shipped["records"][1]["path_hex"].text, hex_of("Archive\\" + SOFT_932));
-    EXPECT_EQ(shipped["records"][2]["checksum"].text, "5555555555555555");
+    EXPECT_EQ(entries.at(2).at("name"), SOFT_UTF8);
+    const nlohmann::json& shipped = r.at("shipped");
+    EXPECT_EQ(shipped.at("version"), 2);
+    ASSERT_EQ(shipped.at("records").size(), 3u);
+    EXPECT_EQ(shipped.at("records").at(1).at("path"), "Archive\\" + SOFT_UTF8);
+    EXPECT_EQ(shipped.at("records").at(1).at("path_hex"), hex_of("Archive\\" + SOFT_932));
+    EXPECT_EQ(shipped.at("records").at(2).at("checksum"), "5555555555555555");
     EXPECT_NE(last.err.find("bad.arc is mismatch"), std::string::npos) << last.err;
 }
 
@@ -95,39 +95,39 @@ TEST_F(InspectTest, ShortFormWithVersionOneList)
 {
     PayloadLayout layout = full_payload(32, 1);
     layout.entries.erase(layout.entries.begin() + 3);  // drop the mismatching entry
-    const JsonValue r = inspect_json(payload_bytes(layout), 0);
-    EXPECT_EQ(r["form"].number, 32);
-    EXPECT_EQ(r["data_base"].number, 0x28410 + 4 * 32);
-    EXPECT_EQ(r["shipped"]["version"].number, 1);
-    EXPECT_EQ(r["shipped"]["records"][0]["path"].text, "Archive\\data01300.arc");
-    EXPECT_EQ(r["entries"][1]["verified"].text, "ok");
-    EXPECT_EQ(r["entries"][2]["verified"].text, "ok");
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 0);
+    EXPECT_EQ(r.at("form"), 32);
+    EXPECT_EQ(r.at("data_base"), 0x28410 + 4 * 32);
+    EXPECT_EQ(r.at("shipped").at("version"), 1);
+    EXPECT_EQ(r.at("shipped").at("records").at(0).at("path"), "Archive\\data01300.arc");
+    EXPECT_EQ(r.at("entries").at(1).at("verified"), "ok");
+    EXPECT_EQ(r.at("entries").at(2).at("verified"), "ok");
 }
 
 TEST_F(InspectTest, NoShippedListIsNull)
 {
     PayloadLayout layout;
     layout.entries = {{"a.arc", "a"}};
-    const JsonValue r = inspect_json(payload_bytes(layout), 0);
-    EXPECT_TRUE(r["shipped"]["version"].is_null());
-    EXPECT_TRUE(r["shipped"]["records"].items.empty());
-    EXPECT_EQ(r["entries"][0]["verified"].text, "unlisted");
-    EXPECT_EQ(r["caption"].text, "");
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 0);
+    EXPECT_TRUE(r.at("shipped").at("version").is_null());
+    EXPECT_TRUE(r.at("shipped").at("records").empty());
+    EXPECT_EQ(r.at("entries").at(0).at("verified"), "unlisted");
+    EXPECT_EQ(r.at("caption"), "");
 }
 
 TEST_F(InspectTest, ShippedListThatDoesNotParseIsDamaged)
 {
     PayloadLayout layout;
     layout.entries = {{"KXQ.hvl", "WQX_V3__" + std::string(8, '\0')}, {"a.arc", "a"}};
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);
-    EXPECT_TRUE(r["shipped"]["version"].is_null());
-    EXPECT_TRUE(r["shipped"]["damaged"].boolean);
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
+    EXPECT_TRUE(r.at("shipped").at("version").is_null());
+    EXPECT_TRUE(r.at("shipped").at("damaged").get<bool>());
     EXPECT_NE(last.err.find("shipped hash list KXQ.hvl is damaged"), std::string::npos) << last.err;
     const ToolRun text = inspect(payload_bytes(layout), false);
     EXPECT_EQ(text.status, 1);
     EXPECT_NE(text.out.find("shipped hash list: damaged"), std::string::npos) << text.out;
     layout.entries.erase(layout.entries.begin());
-    EXPECT_FALSE(inspect_json(payload_bytes(layout), 0)["shipped"]["damaged"].boolean);
+    EXPECT_FALSE(inspect_json(payload_bytes(layout), 0).at("shipped").at("damaged").get<bool>());
 }
 
 TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
@@ -136,13 +136,13 @@ TEST_F(InspectTest, UnreachableEntriesAreUnreadable)
     layout.entries = {{"wrap.arc", "", true, 0xFFFFFFF0u, true, 32},
                     {"beyond.arc", "", true, 0, true, 1000},
                     {"fine.arc", "", true, 0, true, 0}};
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
     for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(r["entries"][i]["verified"].text, "unreadable") << i;
-        EXPECT_TRUE(r["entries"][i]["checksum"].is_null()) << i;
+        EXPECT_EQ(r.at("entries").at(i).at("verified"), "unreadable") << i;
+        EXPECT_TRUE(r.at("entries").at(i).at("checksum").is_null()) << i;
     }
-    EXPECT_EQ(r["entries"][0]["offset"].number, 0xFFFFFFF0ll);
-    EXPECT_EQ(r["entries"][2]["checksum"].text, "0000000000000000");
+    EXPECT_EQ(r.at("entries").at(0).at("offset"), 0xFFFFFFF0ll);
+    EXPECT_EQ(r.at("entries").at(2).at("checksum"), "0000000000000000");
 }
 
 TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
@@ -152,10 +152,10 @@ TEST_F(InspectTest, ShortIndexReportsTheWholeEntriesItHolds)
     layout.count = 4;
     layout.entries = {{"a.arc", ""}, {"b.arc", ""}};
     const std::string bytes = payload_bytes(layout) + std::string(50, '\0');
-    const JsonValue r = inspect_json(bytes, 1);
-    EXPECT_EQ(r["count"].number, 4);
-    ASSERT_EQ(r["entries"].items.size(), 2u);
-    EXPECT_EQ(r["entries"][1]["name"].text, "b.arc");
+    const nlohmann::json r = inspect_json(bytes, 1);
+    EXPECT_EQ(r.at("count"), 4);
+    ASSERT_EQ(r.at("entries").size(), 2u);
+    EXPECT_EQ(r.at("entries").at(1).at("name"), "b.arc");
     EXPECT_NE(last.err.find("UPDATE_E_DAMAGED"), std::string::npos) << last.err;
 }
 
@@ -165,11 +165,11 @@ TEST_F(InspectTest, TooManyEntriesStillListsTheFirst256)
     layout.form = 32;
     for (int i = 0; i < 257; ++i)
         layout.entries.push_back({"f" + std::to_string(i), "z"});
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);
-    EXPECT_EQ(r["count"].number, 257);
-    EXPECT_EQ(r["data_base"].number, 0x28410 + 257 * 32);
-    ASSERT_EQ(r["entries"].items.size(), 256u);
-    EXPECT_EQ(r["entries"][255]["name"].text, "f255");
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
+    EXPECT_EQ(r.at("count"), 257);
+    EXPECT_EQ(r.at("data_base"), 0x28410 + 257 * 32);
+    ASSERT_EQ(r.at("entries").size(), 256u);
+    EXPECT_EQ(r.at("entries").at(255).at("name"), "f255");
     EXPECT_NE(last.err.find("UPDATE_E_TOO_MANY_ENTRIES"), std::string::npos) << last.err;
 }
 
@@ -218,28 +218,28 @@ TEST_F(InspectTest, CertificateTableBehindThePayload)
         {"table inside the payload", end - 16, 16, 0, 1, "begins inside the payload"},
         {"table past the end", table_at, 1512, table_at - end + 100, 1, "runs past the end of the file"},
     };
-    const JsonValue plain = inspect_json(unsigned_bytes, 0);
+    const nlohmann::json plain = inspect_json(unsigned_bytes, 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string bytes = unsigned_bytes + std::string(c.appended, '\x30');
         set_certificate_directory(&bytes, c.offset, c.size);
-        const JsonValue r = inspect_json(bytes, c.status);
+        const nlohmann::json r = inspect_json(bytes, c.status);
         if (c.offset == 0) {
-            EXPECT_TRUE(r["signature"].is_null());
+            EXPECT_TRUE(r.at("signature").is_null());
         } else {
-            EXPECT_EQ(r["signature"]["offset"].number, c.offset);
-            EXPECT_EQ(r["signature"]["size"].number, c.size);
+            EXPECT_EQ(r.at("signature").at("offset"), c.offset);
+            EXPECT_EQ(r.at("signature").at("size"), c.size);
         }
-        ASSERT_EQ(r["entries"].items.size(), plain["entries"].items.size());
-        for (size_t i = 0; i < plain["entries"].items.size(); ++i) {
-            EXPECT_EQ(r["entries"][i]["checksum"].text, plain["entries"][i]["checksum"].text) << i;
-            EXPECT_EQ(r["entries"][i]["verified"].text, plain["entries"][i]["verified"].text) << i;
+        ASSERT_EQ(r.at("entries").size(), plain.at("entries").size());
+        for (size_t i = 0; i < plain.at("entries").size(); ++i) {
+            EXPECT_EQ(r.at("entries").at(i).at("checksum"), plain.at("entries").at(i).at("checksum")) << i;
+            EXPECT_EQ(r.at("entries").at(i).at("verified"), plain.at("entries").at(i).at("verified")) << i;
         }
         if (c.complaint) {
             EXPECT_NE(last.err.find(c.complaint), std::string::npos) << last.err;
         }
     }
-    EXPECT_TRUE(plain["signature"].is_null());  // no PE headers at all
+    EXPECT_TRUE(plain.at("signature").is_null());  // no PE headers at all
 }
 
 TEST_F(InspectTest, FlagsEveryEntryTheUpdaterWouldRefuseToWrite)
@@ -251,15 +251,15 @@ TEST_F(InspectTest, FlagsEveryEntryTheUpdaterWouldRefuseToWrite)
                       {"uninst.lst.new", "3"},
                       {"nul.txt", "4"},
                       {"fine.arc", "5"}};
-    const JsonValue r = inspect_json(payload_bytes(layout), 1);
-    const JsonValue& entries = r["entries"];
+    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
+    const nlohmann::json& entries = r.at("entries");
     for (size_t i : {0u, 1u, 5u})
-        EXPECT_TRUE(entries[i]["problem"].is_null()) << i;
-    EXPECT_EQ(entries[2]["problem"]["rule"].text, "shares-file");
-    EXPECT_EQ(entries[2]["problem"]["entry"].number, 1);
-    EXPECT_EQ(entries[3]["problem"]["rule"].text, "list-file");
-    EXPECT_TRUE(entries[3]["problem"]["entry"].is_null());
-    EXPECT_EQ(entries[4]["problem"]["rule"].text, "refused-name");
+        EXPECT_TRUE(entries.at(i).at("problem").is_null()) << i;
+    EXPECT_EQ(entries.at(2).at("problem").at("rule").get<std::string>(), "shares-file");
+    EXPECT_EQ(entries.at(2).at("problem").at("entry"), 1);
+    EXPECT_EQ(entries.at(3).at("problem").at("rule").get<std::string>(), "list-file");
+    EXPECT_TRUE(entries.at(3).at("problem").at("entry").is_null());
+    EXPECT_EQ(entries.at(4).at("problem").at("rule").get<std::string>(), "refused-name");
     EXPECT_NE(last.err.find("refuses entry uninst.lst.new"), std::string::npos) << last.err;
 
     const ToolRun text = inspect(payload_bytes(layout), false);
@@ -299,6 +299,16 @@ TEST(PatchtoolCommandLine, UsageErrorsExitTwo)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("inspect [--json] FILE"), std::string::npos);
     EXPECT_EQ(run_tool(tool, {"checksum", "--help"}).status, 0);
+    // A command's help lists each option with what it does; a usage error
+    // names the command and shows its usage line.
+    const ToolRun build_help = run_tool(tool, {"build", "--help"});
+    EXPECT_EQ(build_help.status, 0);
+    EXPECT_NE(build_help.out.find("--index-form"), std::string::npos) << build_help.out;
+    EXPECT_NE(build_help.out.find("names up to 95 bytes"), std::string::npos) << build_help.out;
+    const ToolRun bad_value = run_tool(tool, {"build", "--index-form", "64", "--stub", "s", "--out", "o", "src"});
+    EXPECT_EQ(bad_value.status, 2);
+    EXPECT_NE(bad_value.err.find("patchtool build: --index-form"), std::string::npos) << bad_value.err;
+    EXPECT_NE(bad_value.err.find("usage: patchtool build"), std::string::npos) << bad_value.err;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/little_endian.h"
 #include "support/install_fixture.h"
 #include "support/payload_bytes.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -188,6 +189,49 @@ TEST_F(PatchtoolRoundTrip, ApplyExitsWithTheLowByteOfEachFailure)
         Outcome applied = apply();
         EXPECT_EQ(applied.code, c.code) << applied.output;
     }
+}
+
+TEST_F(PatchtoolRoundTrip, DryRunSaysWhatApplyWouldDoAndExitsAsItWould)
+{
+    ASSERT_EQ(build().code, 0);
+    const std::string game = temp.host("game");
+    Outcome dry = patchtool("apply --dry-run " + quoted(updater()) + " " + quoted(game));
+    EXPECT_EQ(dry.code, 0) << dry.output;
+    for (const char* want : {"changed  system.arc", "new      Archive\\\xe3\x83\x87\xe3\x83\xbc\xe3\x82\xbf.arc",
+                             "KXQ.hvl:    version 2, 1 records", "uninst.lst: can be updated", "UPDATE_OK"})
+        EXPECT_NE(dry.output.find(want), std::string::npos) << want << "\n" << dry.output;
+
+    fs::remove_all(temp.host("game/Archive/\xe9\x9f\xb3\xe5\xa3\xb0"));
+    const FolderSnapshot before = snapshot_folder(game);
+    dry = patchtool("apply --dry-run " + quoted(updater()) + " " + quoted(game));
+    EXPECT_EQ(dry.code, 4) << dry.output;
+    EXPECT_NE(dry.output.find("FAILS    Archive\\\xe9\x9f\xb3\xe5\xa3\xb0\\voice.arc: the folder "
+                              "Archive\\\xe9\x9f\xb3\xe5\xa3\xb0 is missing"),
+              std::string::npos) << dry.output;
+    EXPECT_EQ(snapshot_folder(game), before);
+    EXPECT_EQ(apply().code, dry.code);
+}
+
+TEST_F(PatchtoolRoundTrip, BuildAndVerifyShowProgressOnATerminalOnly)
+{
+    ASSERT_EQ(build().code, 0);
+    ASSERT_EQ(apply().code, 0);
+    const std::string tool = built_program("tools/patchtool/patchtool");
+    const std::vector<std::string> verify = {"verify", temp.host("game")};
+    const std::vector<std::string> build_against = {"build", "--base", temp.host("game"), "--stub",
+                                                    temp.host("stub.exe"), "--out", temp.host("again.exe"),
+                                                    temp.host("src")};
+    // Redrawn in place: carriage return and erase-line before each state.
+    const ToolRun verified = run_tool_on_terminal(tool, verify);
+    EXPECT_EQ(verified.status, 0);
+    EXPECT_NE(verified.out.find("\r\033[Kverifying ["), std::string::npos) << verified.out;
+    const ToolRun rebuilt = run_tool_on_terminal(tool, build_against);
+    EXPECT_EQ(rebuilt.status, 2) << rebuilt.out;  // nothing to ship against the installed files
+    EXPECT_NE(rebuilt.out.find("\r\033[Kchecksumming "), std::string::npos) << rebuilt.out;
+    EXPECT_NE(rebuilt.out.find("\r\033[Kcomparing with the bases ["), std::string::npos) << rebuilt.out;
+    // Into a pipe or a file nothing of it is written.
+    for (const std::vector<std::string>& args : {verify, build_against})
+        EXPECT_EQ(run_tool(tool, args).err.find("\033[K"), std::string::npos) << args[0];
 }
 
 TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)

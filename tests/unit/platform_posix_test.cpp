@@ -3,6 +3,7 @@
 // read-only files, sharing among handles, seek limits, and the fault hook.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 
 #include <string>
@@ -352,6 +353,22 @@ TEST_F(PlatformPosix, FaultHookReachesMovesAndFlushes)
     EXPECT_FALSE(os_flush(h));
     EXPECT_TRUE(os_flush(h));
     os_close(h);
+}
+
+TEST_F(PlatformPosix, FreeSpaceIsAskedOfTheFolderAsWindowsNamesIt)
+{
+    ASSERT_EQ(mkdir(dir.host("Archive").c_str(), 0755), 0);
+    write_host_file(dir.host("Archive/a.arc"), "a");
+    struct statvfs fs;
+    ASSERT_EQ(statvfs(dir.host("Archive").c_str(), &fs), 0);
+    const uint64_t expected = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+    uint64_t free_bytes = 0;
+    ASSERT_TRUE(os_free_space(win("ARCHIVE").c_str(), &free_bytes));
+    // Other programs write meanwhile: the two answers agree within a margin.
+    const uint64_t margin = 64u << 20;
+    EXPECT_LT(free_bytes > expected ? free_bytes - expected : expected - free_bytes, margin);
+    EXPECT_FALSE(os_free_space(win("missing").c_str(), &free_bytes));
+    EXPECT_FALSE(os_free_space(win("Archive\\a.arc").c_str(), &free_bytes));
 }
 
 }  // namespace

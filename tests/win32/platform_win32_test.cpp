@@ -109,6 +109,16 @@ TEST_F(PlatformWin32, FoldersAndSeekLimits)
     EXPECT_TRUE(RemoveDirectoryA(path("sub").c_str()));
 }
 
+TEST_F(PlatformWin32, FreeSpaceOfAnExistingFolderOnly)
+{
+    ASSERT_TRUE(CreateDirectoryA(path("space").c_str(), nullptr));
+    uint64_t free_bytes = 0;
+    EXPECT_TRUE(os_free_space(path("space").c_str(), &free_bytes));
+    EXPECT_GT(free_bytes, 0u);
+    EXPECT_FALSE(os_free_space(path("missing").c_str(), &free_bytes));
+    EXPECT_TRUE(RemoveDirectoryA(path("space").c_str()));
+}
+
 TEST_F(PlatformWin32, OwnPathFitsOrFails)
 {
     char buf[OS_PATH_SIZE];

@@ -1,7 +1,6 @@
 #include "cli_text.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -87,30 +86,6 @@ std::string printable_utf8(const std::string& utf8)
 std::string printable(const std::string& cp932)
 {
     return printable_utf8(cp932_to_utf8(cp932));
-}
-
-std::string json_string(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string hex_text(const void* bytes, size_t n)

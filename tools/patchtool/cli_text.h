@@ -28,7 +28,5 @@ std::string cp932_to_utf8(const std::string& bytes);
 std::string printable_utf8(const std::string& utf8);
 // printable_utf8(cp932_to_utf8(cp932)): a name or path of the updater's files.
 std::string printable(const std::string& cp932);
-// `text` as a quoted JSON string: quote, backslash and control characters escaped.
-std::string json_string(const std::string& text);
 // Lowercase hex digits of `n` raw bytes.
 std::string hex_text(const void* bytes, size_t n);

@@ -1,10 +1,10 @@
 // patchtool apply: runs the update transaction of an updater file on an
 // installation folder, with progress on the terminal instead of the dialog.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "terminal_progress.h"
 #include "update/transaction.h"
@@ -29,7 +29,9 @@ const ResultMeaning MEANINGS[] = {
     {UPDATE_E_CLOSED, "The update was stopped; nothing was installed."},
 };
 
-const char* meaning_of(UpdateResult result)
+}  // namespace
+
+const char* result_meaning(UpdateResult result)
 {
     for (const ResultMeaning& m : MEANINGS) {
         if (m.result == result)
@@ -38,20 +40,30 @@ const char* meaning_of(UpdateResult result)
     return "Unknown result.";
 }
 
-}  // namespace
+int result_exit_code(UpdateResult result)
+{
+    return result == UPDATE_OK ? EXIT_OK : static_cast<int>(result & 0xFF);
+}
 
 int cmd_apply(int argc, char** argv)
 {
-    int first = 1;
-    if (first < argc && std::strcmp(argv[first], "--") == 0)
-        ++first;
-    if (argc - first != 2)
-        return usage_error("apply", "give FILE and INSTALL_DIR");
+    std::string given_file, given_dir;
+    bool dry_run = false;
+    CLI::App app;
+    command_app(&app, "apply");
+    app.add_flag("--dry-run", dry_run, "say what the update would do, change nothing, exit as the update would");
+    app.add_option("FILE", given_file, "the updater file")->required();
+    app.add_option("INSTALL_DIR", given_dir, "the installation folder")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
     std::string file, dir;
-    if (!utf8_to_cp932(argv[first], &file) || !utf8_to_cp932(argv[first + 1], &dir)) {
+    if (!utf8_to_cp932(given_file, &file) || !utf8_to_cp932(given_dir, &dir)) {
         std::fprintf(stderr, "patchtool apply: a path cannot be written in code page 932\n");
         return EXIT_USAGE;
     }
+    if (dry_run)
+        return apply_dry_run(file, dir, given_file, given_dir);
     UpdateResult result;
     {
         TerminalProgress progress(stderr);
@@ -59,6 +71,7 @@ int cmd_apply(int argc, char** argv)
         result = run_update_from(file.c_str(), dir.c_str(), progress);
         terminal_release_interrupt();
     }
-    std::printf("%s (0x%08X): %s\n", update_result_name(result), static_cast<unsigned>(result), meaning_of(result));
-    return result == UPDATE_OK ? EXIT_OK : static_cast<int>(result & 0xFF);
+    std::printf("%s (0x%08X): %s\n", update_result_name(result), static_cast<unsigned>(result),
+                result_meaning(result));
+    return result_exit_code(result);
 }

@@ -5,16 +5,18 @@
 // at its path relative to the folder and carries its checksum.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "build_summary.h"
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "installed_stub.h"
 #include "publish/payload_builder.h"
+#include "publish/release_base.h"
 #include "terminal_progress.h"
 
 namespace {
@@ -23,56 +25,32 @@ namespace fs = std::filesystem;
 
 struct BuildArguments {
     std::string stub, caption, out, source;   // UTF-8 as given
+    std::string form = "128", hash_list = "v2";
+    std::vector<std::string> bases;           // UTF-8 as given
+    bool dry_run = false, json = false;
     BuilderOptions options;
 };
 
-int parse_value(const char* option, const char* value, BuildArguments* a)
+// Declares build's options on `app`; the values land in `a`.
+void declare_options(CLI::App& app, BuildArguments* a)
 {
-    const std::string o = option;
-    if (o == "--stub")
-        a->stub = value;
-    else if (o == "--caption")
-        a->caption = value;
-    else if (o == "--out")
-        a->out = value;
-    else if (o == "--index-form" && (std::strcmp(value, "128") == 0 || std::strcmp(value, "32") == 0))
-        a->options.form = std::strcmp(value, "128") == 0 ? 128 : 32;
-    else if (o == "--hash-list" && (std::strcmp(value, "v2") == 0 || std::strcmp(value, "v1") == 0))
-        a->options.hash_list_version = value[1] == '2' ? 2 : 1;
-    else
-        return usage_error("build", ("bad option or value: " + o + " " + value).c_str());
-    return EXIT_OK;
-}
-
-int parse_arguments(int argc, char** argv, BuildArguments* a)
-{
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-'; i += 2) {
-        if (std::strcmp(argv[i], "--") == 0) {
-            ++i;
-            break;
-        }
-        if (i + 1 >= argc)
-            return usage_error("build", (std::string(argv[i]) + " needs a value").c_str());
-        if (parse_value(argv[i], argv[i + 1], a) != EXIT_OK)
-            return EXIT_USAGE;
-    }
-    if (i + 1 != argc)
-        return usage_error("build", "give exactly one SOURCE_DIR");
-    a->source = argv[i];
-    if (a->out.empty())
-        return usage_error("build", "--out is required");
-    if (a->stub.empty())
-        a->stub = find_installed_stub();
-    if (a->stub.empty()) {
-        std::string looked;
-        for (const std::string& candidate : stub_candidates())
-            looked += "\n  " + candidate;
-        return usage_error("build", ("no --stub given and no installed updater.exe found; looked for:" +
-                                     (looked.empty() ? std::string(" (own path unavailable)") : looked) +
-                                     "\ngive the bare updater with --stub EXE").c_str());
-    }
-    return EXIT_OK;
+    app.add_option("--stub", a->stub,
+                   "the updater image without payload (at most 0x28000 bytes); by default the installed one")
+        ->type_name("EXE");
+    app.add_option("--caption", a->caption, "title of the updater's windows, at most 1023 bytes in code page 932");
+    app.add_option("--index-form", a->form, "index entry size: 128 (names up to 95 bytes) or 32 (15)")
+        ->check(CLI::IsMember({"128", "32"}));
+    app.add_option("--hash-list", a->hash_list, "shipped hash list records: v2 (paths up to 247 bytes) or v1 (55)")
+        ->check(CLI::IsMember({"v2", "v1"}));
+    app.add_option("--out", a->out, "the updater file to write")->type_name("FILE")->required();
+    app.add_option("--base", a->bases,
+                   "an earlier release's KXQ.hvl or folder; only files new to or changed from one ship "
+                   "(repeatable)")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    app.add_flag("--dry-run", a->dry_run, "say what would ship and write nothing");
+    app.add_flag("--json", a->json, "give the summary of what ships as JSON");
+    app.add_option("SOURCE_DIR", a->source, "the new files, laid out as in the installation")->required();
 }
 
 // Text the updater stores must be code page 932; false with a message.
@@ -84,8 +62,27 @@ bool to_cp932(const std::string& utf8, const char* what, std::string* out, std::
     return false;
 }
 
-// Every regular file under `root`, sorted by relative path.
-bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::string* message)
+// A folder's path relative to `base`, with "\", in code page 932.
+std::string relative_path(const fs::path& base, const fs::path& p)
+{
+    std::string relative = p.lexically_relative(base).generic_u8string();
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    return relative;
+}
+
+bool add_folder(const fs::path& base, const fs::path& p, std::vector<std::string>* folders, std::string* message)
+{
+    std::string folder;
+    if (!to_cp932(relative_path(base, p), "a folder", &folder, message))
+        return false;
+    folders->push_back(folder);
+    return true;
+}
+
+// Every regular file under `root`, sorted by relative path, and (when
+// `folders` is given) every folder below it.
+bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::string* message,
+                  std::vector<std::string>* folders = nullptr)
 {
     std::error_code ec;
     const fs::path base = fs::u8path(root);
@@ -97,6 +94,8 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_regular_file(ec))
             found.push_back(it->path());
+        else if (folders && it->is_directory(ec) && !add_folder(base, it->path(), folders, message))
+            return false;
     }
     if (ec) {
         *message = "cannot list " + root + ": " + ec.message();
@@ -104,8 +103,7 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     }
     std::sort(found.begin(), found.end());
     for (const fs::path& p : found) {
-        std::string relative = p.lexically_relative(base).generic_u8string();
-        std::replace(relative.begin(), relative.end(), '/', '\\');
+        const std::string relative = relative_path(base, p);
         BuilderFile f;
         if (!to_cp932(p.filename().u8string(), "a file name", &f.name, message) ||
             !to_cp932(relative, "a path", &f.path, message) ||
@@ -116,9 +114,93 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     return true;
 }
 
+// What the progress line says while one step of the build runs.
+struct Step {
+    TerminalProgress* progress;
+    std::string what;
+};
+
 void report_progress(void* context, uint64_t done, uint64_t total)
 {
-    static_cast<TerminalProgress*>(context)->show_bytes("building", done, total);
+    const Step* step = static_cast<const Step*>(context);
+    step->progress->show_bytes(step->what.c_str(), done, total);
+}
+
+// Each --base: a release folder (its files checksummed) or a hash list file.
+bool load_bases(const std::vector<std::string>& given, TerminalProgress& progress, std::vector<ReleaseBase>* bases,
+                std::string* message)
+{
+    for (const std::string& shown : given) {
+        ReleaseBase base;
+        if (!to_cp932(shown, "the base path", &base.shown, message))
+            return false;
+        std::error_code ec;
+        if (fs::is_directory(fs::u8path(shown), ec)) {
+            std::vector<BuilderFile> files;
+            std::vector<std::string> folders;
+            Step step = {&progress, "checksumming " + shown};
+            if (!list_sources(shown, &files, message, &folders) ||
+                !load_base_folder(files, folders, report_progress, &step, &base, message))
+                return false;
+        } else {
+            if (!load_base_list(base.shown, &base, message))
+                return false;
+        }
+        progress.finish();
+        bases->push_back(base);
+    }
+    return true;
+}
+
+// Loads the bases, decides what ships and, unless this is a dry run, writes
+// the updater of the shipped files.
+BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFile>& files,
+                           std::vector<ReleaseBase>* bases, ShipPlan* plan, std::string* message)
+{
+    // Names the updater refuses are refused before any file is read: the
+    // posix layer, like Windows, cannot even open some of them.
+    *message = check_source_paths(files);
+    if (!message->empty())
+        return BUILD_REFUSED;
+    TerminalProgress progress(stderr);
+    Step comparing = {&progress, "comparing with the bases"};
+    BuildStatus built = load_bases(a.bases, progress, bases, message) ? BUILD_OK : BUILD_FAILED;
+    if (built == BUILD_OK)
+        built = plan_shipment(files, *bases, report_progress, &comparing, plan, message);
+    progress.finish();
+    if (built != BUILD_OK)
+        return built;
+    const std::vector<BuilderFile> shipped = shipped_files(files, *plan);
+    if (!bases->empty() && shipped.empty()) {
+        *message = "nothing to ship: every file is unchanged from every base";
+        return BUILD_REFUSED;
+    }
+    // A dry run refuses what the build would refuse without reading a file.
+    *message = check_builder_input(a.options, shipped);
+    if (!message->empty())
+        return BUILD_REFUSED;
+    if (a.dry_run)
+        return BUILD_OK;
+    Step building = {&progress, "building"};
+    return build_updater(a.options, shipped, report_progress, &building, message);
+}
+
+void print_outcome(const BuildArguments& a, const std::vector<BuilderFile>& files,
+                   const std::vector<ReleaseBase>& bases, const ShipPlan& plan)
+{
+    for (const std::string& warning : plan.warnings)
+        std::fprintf(stderr, "patchtool build: warning: %s\n", printable(warning).c_str());
+    const BuildSummary summary = {&files, &plan, &bases, a.dry_run, a.out};
+    if (a.json) {
+        print_build_summary_json(summary);
+        return;
+    }
+    print_build_summary(summary);
+    if (a.dry_run)
+        std::printf("dry run: nothing written\n");
+    else
+        std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", printable_utf8(a.out).c_str(),
+                    plan.shipped_count, a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
 }
 
 }  // namespace
@@ -126,8 +208,24 @@ void report_progress(void* context, uint64_t done, uint64_t total)
 int cmd_build(int argc, char** argv)
 {
     BuildArguments a;
-    if (parse_arguments(argc, argv, &a) != EXIT_OK)
-        return EXIT_USAGE;
+    CLI::App app;
+    command_app(&app, "build");
+    declare_options(app, &a);
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
+    if (a.stub.empty())
+        a.stub = find_installed_stub();
+    if (a.stub.empty()) {
+        std::string looked;
+        for (const std::string& candidate : stub_candidates())
+            looked += "\n  " + candidate;
+        return usage_error("build", ("no --stub given and no installed updater.exe found; looked for:" +
+                                     (looked.empty() ? std::string(" (own path unavailable)") : looked) +
+                                     "\ngive the bare updater with --stub EXE").c_str());
+    }
+    a.options.form = a.form == "32" ? 32 : 128;
+    a.options.hash_list_version = a.hash_list == "v1" ? 1 : 2;
     std::string message;
     std::vector<BuilderFile> files;
     if (!to_cp932(a.stub, "the stub path", &a.options.stub, &message) ||
@@ -137,14 +235,13 @@ int cmd_build(int argc, char** argv)
         std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return EXIT_USAGE;
     }
-    TerminalProgress progress(stderr);
-    BuildStatus built = build_updater(a.options, files, report_progress, &progress, &message);
-    progress.finish();
+    std::vector<ReleaseBase> bases;
+    ShipPlan plan;
+    const BuildStatus built = plan_and_build(a, files, &bases, &plan, &message);
     if (built != BUILD_OK) {
         std::fprintf(stderr, "patchtool build: %s\n", printable(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;
     }
-    std::printf("wrote %s: %zu files and the shipped hash list (%s, index form %u)\n", printable_utf8(a.out).c_str(),
-                files.size(), a.options.hash_list_version == 2 ? "v2" : "v1", a.options.form);
+    print_outcome(a, files, bases, plan);
     return EXIT_OK;
 }

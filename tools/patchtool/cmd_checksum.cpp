@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 
 namespace {
@@ -65,25 +66,25 @@ bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum)
 
 int cmd_checksum(int argc, char** argv)
 {
-    int first = 1;
-    if (first < argc && std::strcmp(argv[first], "--") == 0)
-        ++first;
-    else if (first < argc && argv[first][0] == '-' && argv[first][1] != '\0')
-        return usage_error("checksum", (std::string("unknown option ") + argv[first]).c_str());
-    if (first >= argc)
-        return usage_error("checksum", "no FILE given");
+    std::vector<std::string> files;
+    CLI::App app;
+    command_app(&app, "checksum");
+    app.add_option("FILE", files, "files to checksum")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
     int status = EXIT_OK;
-    for (int i = first; i < argc; ++i) {
+    for (const std::string& f : files) {
         ContentChecksum sum;
         std::string problem;
-        if (!checksum_file(argv[i], &sum, &problem)) {
-            std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(argv[i]).c_str(), problem.c_str());
+        if (!checksum_file(f.c_str(), &sum, &problem)) {
+            std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(f).c_str(), problem.c_str());
             status = EXIT_FAILED;
             continue;
         }
         char hex[17];
         checksum_to_hex(sum, hex);
-        std::printf("%s  %s\n", hex, printable_utf8(argv[i]).c_str());
+        std::printf("%s  %s\n", hex, printable_utf8(f).c_str());
     }
     return status;
 }

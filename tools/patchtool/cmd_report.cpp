@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
+#include "json_output.h"
 #include "hash_list/hash_list.h"
 #include "payload/payload.h"
 #include "publish/pe_signature.h"
@@ -120,12 +122,14 @@ std::string sum_hex(const uint8_t bytes[8])
 }
 
 // null, or {"rule": code, "entry": the earlier entry it shares a file with, or null}.
-std::string problem_json(const TargetVerdict& v)
+JsonOut problem_json(const TargetVerdict& v)
 {
     if (v.problem == PATH_OK)
-        return "null";
-    const std::string other = v.problem == PATH_SHARES_FILE ? std::to_string(v.other) : "null";
-    return std::string("{\"rule\": \"") + path_problem_code(v.problem) + "\", \"entry\": " + other + "}";
+        return JsonOut(nullptr);
+    JsonOut problem;
+    problem["rule"] = path_problem_code(v.problem);
+    problem["entry"] = v.problem == PATH_SHARES_FILE ? JsonOut(v.other) : JsonOut(nullptr);
+    return problem;
 }
 
 // What the updater would refuse about where entry j installs, in words.
@@ -137,36 +141,44 @@ std::string problem_text(const InspectReport& r, const EntryReport& e)
     return text;
 }
 
-void print_json(const InspectReport& r)
+void print_report_json(const InspectReport& r)
 {
-    std::printf("{\n  \"caption\": %s,\n  \"caption_hex\": \"%s\",\n", json_string(cp932_to_utf8(r.caption)).c_str(),
-                hex_text(r.caption.data(), r.caption.size()).c_str());
-    std::printf("  \"form\": %u,\n  \"count\": %u,\n  \"data_base\": %llu,\n  \"entries\": [", r.index.form,
-                r.salvage.declared_count, static_cast<unsigned long long>(r.salvage.data_base));
-    for (size_t i = 0; i < r.entries.size(); ++i) {
-        const EntryReport& e = r.entries[i];
-        const std::string sum = e.readable ? "\"" + sum_hex(e.sum.bytes) + "\"" : "null";
-        std::printf("%s\n    {\"name\": %s, \"name_hex\": \"%s\", \"offset\": %u, \"size\": %u, "
-                    "\"checksum\": %s, \"verified\": \"%s\", \"problem\": %s}",
-                    i ? "," : "", json_string(cp932_to_utf8(e.name)).c_str(),
-                    hex_text(e.name.data(), e.name.size()).c_str(), e.offset, e.size, sum.c_str(), e.verified,
-                    problem_json(e.target).c_str());
+    JsonOut out;
+    put_text(&out, "caption", r.caption);
+    out["form"] = r.index.form;
+    out["count"] = r.salvage.declared_count;
+    out["data_base"] = r.salvage.data_base;
+    out["entries"] = JsonOut::array();
+    for (const EntryReport& e : r.entries) {
+        JsonOut entry;
+        put_text(&entry, "name", e.name);
+        entry["offset"] = e.offset;
+        entry["size"] = e.size;
+        entry["checksum"] = e.readable ? JsonOut(sum_hex(e.sum.bytes)) : JsonOut(nullptr);
+        entry["verified"] = e.verified;
+        entry["problem"] = problem_json(e.target);
+        out["entries"].push_back(entry);
     }
-    std::printf("%s],\n  \"shipped\": {\"version\": ", r.entries.empty() ? "" : "\n  ");
-    std::printf(r.version ? "%d" : "null", r.version);
-    std::printf(", \"damaged\": %s, \"records\": [", r.shipped_damaged ? "true" : "false");
-    for (size_t i = 0; i < r.shipped.size(); ++i) {
-        const HashRecord& rec = r.shipped[i];
-        const std::string path(rec.path, strnlen(rec.path, sizeof rec.path));
-        std::printf("%s\n    {\"path\": %s, \"path_hex\": \"%s\", \"checksum\": \"%s\"}", i ? "," : "",
-                    json_string(cp932_to_utf8(path)).c_str(), hex_text(path.data(), path.size()).c_str(),
-                    sum_hex(rec.checksum).c_str());
+    JsonOut shipped;
+    shipped["version"] = r.version ? JsonOut(r.version) : JsonOut(nullptr);
+    shipped["damaged"] = r.shipped_damaged;
+    shipped["records"] = JsonOut::array();
+    for (const HashRecord& rec : r.shipped) {
+        JsonOut record;
+        put_text(&record, "path", std::string(rec.path, strnlen(rec.path, sizeof rec.path)));
+        record["checksum"] = sum_hex(rec.checksum);
+        shipped["records"].push_back(record);
     }
-    std::printf("%s]},\n  \"signature\": ", r.shipped.empty() ? "" : "\n  ");
-    if (r.signed_file)
-        std::printf("{\"offset\": %u, \"size\": %u}\n}\n", r.signature.offset, r.signature.size);
-    else
-        std::printf("null\n}\n");
+    out["shipped"] = shipped;
+    if (r.signed_file) {
+        JsonOut signature;
+        signature["offset"] = r.signature.offset;
+        signature["size"] = r.signature.size;
+        out["signature"] = signature;
+    } else {
+        out["signature"] = nullptr;
+    }
+    print_json(out);
 }
 
 void print_text(const InspectReport& r)
@@ -243,22 +255,15 @@ int verdict(const InspectReport& r, const char* shown)
 int cmd_inspect(int argc, char** argv)
 {
     bool json = false;
-    const char* file = nullptr;
-    bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        if (options && std::strcmp(argv[i], "--") == 0)
-            options = false;
-        else if (options && std::strcmp(argv[i], "--json") == 0)
-            json = true;
-        else if (options && argv[i][0] == '-' && argv[i][1] != '\0')
-            return usage_error("inspect", (std::string("unknown option ") + argv[i]).c_str());
-        else if (file)
-            return usage_error("inspect", "more than one FILE given");
-        else
-            file = argv[i];
-    }
-    if (!file)
-        return usage_error("inspect", "no FILE given");
+    std::string given;
+    CLI::App app;
+    command_app(&app, "inspect");
+    app.add_flag("--json", json, "print the report as JSON");
+    app.add_option("FILE", given, "the updater file")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
+    const char* file = given.c_str();
     std::string path;
     if (!utf8_to_cp932(file, &path)) {
         std::fprintf(stderr, "patchtool inspect: %s: the name cannot be written in code page 932\n",
@@ -271,7 +276,7 @@ int cmd_inspect(int argc, char** argv)
     if (!gather(path.c_str(), shown.c_str(), &report))
         return EXIT_FAILED;
     if (json)
-        print_json(report);
+        print_report_json(report);
     else
         print_text(report);
     return verdict(report, shown.c_str());

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "cli_text.h"
+#include "command_line.h"
 #include "commands.h"
 #include "hash_list/hash_list.h"
 #include "path_rules/path_safety.h"
 #include "platform/path_buffer.h"
+#include "terminal_progress.h"
 
 namespace {
 
@@ -80,13 +82,15 @@ std::string check_record(const std::string& dir, const HashRecord& record)
 
 int cmd_verify(int argc, char** argv)
 {
-    int first = 1;
-    if (first < argc && std::strcmp(argv[first], "--") == 0)
-        ++first;
-    if (argc - first != 1)
-        return usage_error("verify", "give exactly one INSTALL_DIR");
+    std::string given;
+    CLI::App app;
+    command_app(&app, "verify");
+    app.add_option("INSTALL_DIR", given, "the installation folder")->required();
+    const int parsed = parse_command(app, argc, argv);
+    if (parsed != COMMAND_PARSED)
+        return parsed;
     std::string dir, problem;
-    if (!utf8_to_cp932(argv[first], &dir)) {
+    if (!utf8_to_cp932(given, &dir)) {
         std::fprintf(stderr, "patchtool verify: the path cannot be written in code page 932\n");
         return EXIT_USAGE;
     }
@@ -97,14 +101,20 @@ int cmd_verify(int argc, char** argv)
         return EXIT_FAILED;
     }
     size_t problems = 0;
+    size_t checked = 0;
+    TerminalProgress progress(stderr);
     for (const HashRecord& record : records) {
+        progress.show_count("verifying", checked++, records.size());
         std::string wrong = check_record(dir, record);
         if (wrong.empty())
             continue;
+        // The problem line goes below the progress line, not into it.
+        progress.finish();
         ++problems;
         std::string path(record.path, field_length(record.path, sizeof record.path));
         std::printf("%s: %s\n", printable(path).c_str(), wrong.c_str());
     }
+    progress.finish();
     std::printf("%zu of %zu records match (KXQ.hvl version %d)\n", records.size() - problems, records.size(),
                 version);
     return problems == 0 ? EXIT_OK : EXIT_FAILED;

@@ -6,6 +6,7 @@
 #include <string>
 #include "checksum/checksum.h"
 #include "platform/file_handle.h"
+#include "result/update_result.h"
 
 const int EXIT_OK = 0;
 const int EXIT_FAILED = 1;
@@ -30,9 +31,10 @@ int cmd_verify(int argc, char** argv);
 const CommandInfo* find_command(const char* name);
 // Prints "patchtool COMMAND: message" and the command's usage to stderr; returns EXIT_USAGE.
 int usage_error(const char* command, const char* message);
-// True when argv[i] is "--help" or "-h": the command then prints its help (print_command_help).
+// True for "--help" or "-h" (the tool's own, before any command).
 bool is_help_option(const char* arg);
-// Prints the usage and summary of `command` to stdout; EXIT_OK (EXIT_USAGE if unknown).
+// Prints the help of `command` (usage, summary, options) to stdout; EXIT_OK
+// (EXIT_USAGE if unknown).
 int print_command_help(const char* command);
 
 // Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;
@@ -43,3 +45,12 @@ bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);
 // checksum the updater could ever compute: false with *problem saying so, as
 // also for a size that cannot be told or bytes that do not arrive.
 bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem);
+
+// What an update result means for the installation, in the tool's words.
+const char* result_meaning(UpdateResult result);
+// apply's exit code for a result: 0 for success, else the result's low byte.
+int result_exit_code(UpdateResult result);
+// apply --dry-run on `file` and `dir` (code page 932; `shown_*` UTF-8 as
+// given): prints what the update would do; result_exit_code of the prediction.
+int apply_dry_run(const std::string& file, const std::string& dir, const std::string& shown_file,
+                  const std::string& shown_dir);

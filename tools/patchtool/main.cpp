@@ -13,8 +13,8 @@ namespace {
 const CommandInfo COMMANDS[] = {
     {"checksum", cmd_checksum, "FILE...", "Print the content checksum of each file as 16 hex digits."},
     {"inspect", cmd_inspect, "[--json] FILE", "Show an updater's caption, index, entries and shipped hash list."},
-    {"build", cmd_build, "[--stub EXE] --caption TEXT [--index-form 128|32] [--hash-list v2|v1] --out FILE SOURCE_DIR", "Build an updater from a stub (the installed one if left out) and a folder laid out like the installation."},
-    {"apply", cmd_apply, "FILE INSTALL_DIR", "Run an updater's update on an installation folder, with progress on the terminal."},
+    {"build", cmd_build, "[--base PATH]... [--dry-run] [--json] [--stub EXE] --caption TEXT [--index-form 128|32] [--hash-list v2|v1] --out FILE SOURCE_DIR", "Build an updater from a stub (the installed one if left out) and a folder laid out like the installation; with --base, only what changed since earlier releases."},
+    {"apply", cmd_apply, "[--dry-run] FILE INSTALL_DIR", "Run an updater's update on an installation folder, with progress on the terminal, or say what it would do (--dry-run)."},
     {"verify", cmd_verify, "INSTALL_DIR", "Check every file listed in an installation's KXQ.hvl against its checksum."},
 };
 
@@ -57,12 +57,6 @@ int run(std::vector<std::string>& args)
         print_overview(stderr);
         return EXIT_USAGE;
     }
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0)
-            break;
-        if (is_help_option(argv[i]))
-            return print_command_help(name);
-    }
     return command->run(argc - 1, argv.data() + 1);
 }
 
@@ -89,8 +83,10 @@ int print_command_help(const char* name)
         std::fprintf(stderr, "patchtool: unknown command '%s'\n", printable_utf8(name).c_str());
         return EXIT_USAGE;
     }
-    std::printf("usage: patchtool %s %s\n\n%s\n", command->name, command->usage, command->summary);
-    return EXIT_OK;
+    // The command itself prints its help, options included.
+    std::string help_name = command->name, help_option = "--help";
+    char* help_argv[] = {&help_name[0], &help_option[0], nullptr};
+    return command->run(2, help_argv);
 }
 
 int usage_error(const char* name, const char* message)

@@ -90,6 +90,15 @@ void TerminalProgress::show_bytes(const char* what, uint64_t done, uint64_t tota
         draw(std::string(what) + " " + bar(done, total) + " " + numbers);
 }
 
+void TerminalProgress::show_count(const char* what, uint64_t done, uint64_t total)
+{
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "%llu of %llu", static_cast<unsigned long long>(done),
+                  static_cast<unsigned long long>(total));
+    if (tty_)
+        draw(std::string(what) + " " + bar(done, total) + " " + numbers);
+}
+
 void TerminalProgress::redraw()
 {
     if (!tty_)

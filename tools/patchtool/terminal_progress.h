@@ -1,6 +1,7 @@
 // Progress of patchtool's long commands on the terminal: on a tty one line
 // redrawn in place (file bar, total bar, status); otherwise plain lines, one
-// per entry. As a ProgressView it also plays the dialog's cancel button:
+// per entry, for apply, and nothing for build and verify, whose output is
+// then read by scripts. As a ProgressView it also plays the dialog's cancel button:
 // Ctrl-C asks "Cancel the update? [y/N]" at the next pump.
 #pragma once
 #include <cstdint>
@@ -25,6 +26,8 @@ public:
 
     // Byte progress of a build: "what  [bar]  done of total MiB".
     void show_bytes(const char* what, uint64_t done, uint64_t total);
+    // Counted progress, such as files verified: "what  [bar]  done of total".
+    void show_count(const char* what, uint64_t done, uint64_t total);
     // Ends the redrawn line, if one is showing.
     void finish();
 
