@@ -11,7 +11,8 @@
 typedef std::vector<HashRecord> HashList;
 
 // Loads dir\KXQ.hvl with `file` (closed on entry). False: missing, unopenable,
-// path too long, or magic not "WQX_V2__" (file closed). True otherwise; a short
+// not a regular file (a link, a pipe), path too long, or magic not "WQX_V2__"
+// (file closed). True otherwise; a short
 // header or short records leave `file` open (so write_back fails), records
 // zero-filled from the point the bytes stopped. Never allocates more than the
 // file can supply.

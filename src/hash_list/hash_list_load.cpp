@@ -13,7 +13,9 @@ bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, H
     list->clear();
     if (!path_join(path, sizeof path, dir, HASH_LIST_NAME))
         return false;
-    if (!file.open_read(path))
+    // The list itself only: a link planted as KXQ.hvl would have the elevated
+    // updater read, and then replace, a file chosen by whoever planted it.
+    if (!file.open_read_regular(path))
         return false;
     // A short header leaves the file open on purpose: the rewrite through the
     // same object then fails, so a list we could not read is never replaced.

@@ -73,7 +73,8 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     const uint32_t attributes = os_get_attributes(target);
     if (attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY)))
         return false;
-    if (!file.create_write(sibling))
+    // The sibling is ours alone: a planted KXQ.hvl.new is removed, not followed.
+    if (!file.create_fresh(sibling))
         return false;
     bool written = file.write(header, HASH_HEADER_SIZE) == HASH_HEADER_SIZE;
     if (written && body_size > 0)

@@ -43,7 +43,7 @@ bool read_list_file(const char* path, uint8_t header[16], std::vector<uint8_t>* 
                     uint32_t* record_size)
 {
     FileHandle file;
-    if (!file.open_read(path))
+    if (!file.open_read_regular(path))
         return false;
     if (file.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE)
         return false;

@@ -12,25 +12,24 @@
 
 namespace {
 
-// A hash list of more records than an installation could have is not one.
-const uint32_t LIST_SIZE_LIMIT = 0x4000000;
-
+// Only regular files are read, as the updater reads them: a link is not
+// followed out of the folder, and a pipe never makes verify wait.
 bool read_list(const std::string& dir, HashList* records, int* version, std::string* problem)
 {
     char path[OS_PATH_SIZE];
     FileHandle file;
-    if (!path_join(path, sizeof path, dir.c_str(), HASH_LIST_NAME) || !file.open_read(path)) {
-        *problem = "cannot open KXQ.hvl in the installation folder";
+    if (!path_join(path, sizeof path, dir.c_str(), HASH_LIST_NAME) || !file.open_read_regular(path)) {
+        *problem = "cannot open KXQ.hvl in the installation folder (missing, or not a regular file)";
         return false;
     }
-    uint32_t size = file.size();
-    std::vector<uint8_t> bytes(size <= LIST_SIZE_LIMIT ? size : 0);
-    if (size > LIST_SIZE_LIMIT || (size > 0 && file.read(bytes.data(), size) != size)) {
+    // The count is bounded before anything is allocated.
+    *records = read_hash_list_at(file, 0, version);
+    if (*version == HASH_LIST_UNREADABLE) {
         *problem = "cannot read KXQ.hvl";
         return false;
     }
-    if (!parse_hash_list(bytes.data(), size, records, version)) {
-        *problem = "KXQ.hvl is not a hash list (short, unknown magic or short records)";
+    if (*version == 0) {
+        *problem = "KXQ.hvl is not a hash list (short, unknown magic, short records or too many records)";
         return false;
     }
     return true;
@@ -47,8 +46,8 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     FileHandle file;
     if (!path_join(path, sizeof path, dir.c_str(), relative))
         return "path too long";
-    if (!file.open_read(path))
-        return "missing";
+    if (!file.open_read_regular(path))
+        return os_get_attributes(path) == OS_INVALID_ATTRIBUTES ? "missing" : "unreadable (not a regular file)";
     ContentChecksum sum;
     if (!checksum_next_bytes(file, file.size(), &sum))
         return "unreadable";
