@@ -60,6 +60,11 @@ uint32_t bytes_left(uint32_t size, uint32_t position)
     return size - position;
 }
 
+bool hash_count_fits(uint32_t count, uint32_t record_size, uint64_t available)
+{
+    return count <= HASH_LIST_MAX_RECORDS && static_cast<uint64_t>(count) * record_size <= available;
+}
+
 bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[16],
                        const uint8_t* body, uint32_t body_size)
 {

@@ -51,7 +51,7 @@ bool read_list_file(const char* path, uint8_t header[16], std::vector<uint8_t>* 
     if (*record_size == 0)
         return false;
     const uint32_t count = load_u32le(header + HASH_HEADER_COUNT);
-    if (count > bytes_left(file.size(), HASH_HEADER_SIZE) / *record_size)
+    if (!hash_count_fits(count, *record_size, bytes_left(file.size(), HASH_HEADER_SIZE)))
         return false;
     records->assign(static_cast<size_t>(count) * *record_size, 0);
     return records->empty() || file.read(records->data(), count * *record_size) == count * *record_size;
