@@ -152,6 +152,7 @@ OsHandle os_create_write(const char* path)
     int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         return OS_INVALID_HANDLE;
+    host_folder_changed(host);
     return register_file(fd, true);
 }
 
@@ -169,6 +170,7 @@ OsHandle os_create_new(const char* path)
     int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return OS_INVALID_HANDLE;
+    host_folder_changed(host);
     return register_file(fd, true);
 }
 
@@ -344,6 +346,8 @@ bool os_move_replace(const char* from, const char* to)
     }
     if (rename(src.c_str(), dst.c_str()) != 0)
         return false;
+    host_folder_changed(src);
+    host_folder_changed(dst);
     return sync_parent_folder(dst);  // MOVEFILE_WRITE_THROUGH
 }
 
@@ -358,6 +362,7 @@ bool os_delete_file(const char* path)
     // DeleteFileA; a link is removed itself, what it points to stays.
     if (refuses_exclusive_access(st) || unlink(host.c_str()) != 0)
         return false;
+    host_folder_changed(host);
     return true;
 }
 

@@ -336,6 +336,47 @@ TEST_F(PlatformPosix, RegularReadRefusesLinksPipesAndFoldersWithoutWaiting)
     EXPECT_EQ(os_open_write(win("link").c_str()), OS_INVALID_HANDLE);
 }
 
+// The case-insensitive lookup reads each folder once and keeps what it read
+// only while the folder is unchanged: the layer's own creates, moves and
+// deletes, and anyone else's changes, all show in the next lookup.
+TEST_F(PlatformPosix, CaseInsensitiveLookupFollowsEveryChangeOfTheFolder)
+{
+    auto resolved = [&](const std::string& name) {
+        std::string host;
+        return host_path(win(name).c_str(), &host) ? host.substr(dir.path().size() + 1) : std::string("<none>");
+    };
+    write_host_file(dir.host("Data.ARC"), "d");
+    // A folder last changed long ago: what is read of it now can be kept.
+    const struct timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.path().c_str(), long_ago, 0), 0);
+    EXPECT_EQ(resolved("data.arc"), "Data.ARC");
+
+    // The layer's own changes show even where the folder's time would not
+    // (it is set back after each one here).
+    auto set_back = [&] { ASSERT_EQ(utimensat(AT_FDCWD, dir.path().c_str(), long_ago, 0), 0); };
+    ASSERT_TRUE(write_file(win("NEW.bin"), "n"));
+    set_back();
+    EXPECT_EQ(resolved("new.BIN"), "NEW.bin");
+    ASSERT_TRUE(os_move_replace(win("new.bin").c_str(), win("Moved.bin").c_str()));
+    set_back();
+    EXPECT_EQ(resolved("new.bin"), "new.bin");
+    EXPECT_EQ(resolved("MOVED.BIN"), "Moved.bin");
+    ASSERT_TRUE(os_delete_file(win("moved.bin").c_str()));
+    set_back();
+    EXPECT_EQ(resolved("moved.bin"), "moved.bin");
+    OsHandle h = os_create_new(win("Fresh.bin").c_str());
+    os_close(h);
+    set_back();
+    EXPECT_EQ(resolved("FRESH.BIN"), "Fresh.bin");
+
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.path().c_str(), long_ago, 0), 0);
+    EXPECT_EQ(resolved("other.txt"), "other.txt");
+    write_host_file(dir.host("OTHER.txt"), "written by someone else");
+    EXPECT_EQ(resolved("other.txt"), "OTHER.txt");
+    ASSERT_EQ(unlink(dir.host("Data.ARC").c_str()), 0);
+    EXPECT_EQ(resolved("DATA.arc"), "DATA.arc");
+}
+
 TEST_F(PlatformPosix, FaultHookFailsTheArmedOperationOnce)
 {
     ASSERT_TRUE(write_file(win("w"), "abc"));
