@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs every benchmark once and prints each as a ratio against its baseline
 # measured in the same run: the checksum variants against the plain loop
-# (native, and the Win32 build under Wine), the uninstall-list merge, and the
-# update's throughput against a plain copy. Numbers are printed, never asserted.
+# (native, and the Win32 build under Wine), the uninstall-list merge, the
+# case-insensitive lookup against exact names, and the update's throughput
+# against a plain copy. Numbers are printed, never asserted.
 # BENCH_NATIVE / BENCH_WIN32 name other build trees (default build/native, build/win32).
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,6 +29,13 @@ if [ -x "$native/bench/uninstall_merge_bench" ]; then
     "$native/bench/uninstall_merge_bench"
 else
     echo "(not built: $native/bench/uninstall_merge_bench)"
+fi
+
+section "case-insensitive lookup of the posix layer (verify's reads)"
+if [ -x "$native/bench/case_lookup_timing" ]; then
+    "$native/bench/case_lookup_timing"
+else
+    echo "(not built: $native/bench/case_lookup_timing)"
 fi
 
 section "update throughput, native"

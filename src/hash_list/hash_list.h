@@ -11,7 +11,8 @@
 typedef std::vector<HashRecord> HashList;
 
 // Loads dir\KXQ.hvl with `file` (closed on entry). False: missing, unopenable,
-// path too long, or magic not "WQX_V2__" (file closed). True otherwise; a short
+// not a regular file (a link, a pipe), path too long, magic not "WQX_V2__" or
+// a count above HASH_LIST_MAX_RECORDS (file closed). True otherwise; a short
 // header or short records leave `file` open (so write_back fails), records
 // zero-filled from the point the bytes stopped. Never allocates more than the
 // file can supply.
@@ -24,7 +25,8 @@ bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, H
 const int HASH_LIST_UNREADABLE = -1;
 HashList read_hash_list_at(FileHandle& file, uint32_t position, int* version);
 // Parses a hash list held in memory (patchtool); version 1 or 2, widened.
-// False for a short header, unknown magic or short records. *version := 1 or 2.
+// False for a short header, unknown magic, short records or a count above
+// HASH_LIST_MAX_RECORDS. *version := 1 or 2.
 bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int* version);
 // The file name and extension of `path`: what follows the last "\" or "/", or a
 // one-character drive prefix and ":"; a trail byte is never a separator.

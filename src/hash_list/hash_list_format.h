@@ -18,6 +18,10 @@ const uint32_t HASH_RECORD_V2_PATH = 248;
 const uint32_t HASH_RECORD_V1_SIZE = 64;
 const uint32_t HASH_RECORD_V1_PATH = 56;
 
+// The most records a list may hold, whatever its header says: 64 MiB of
+// 256-byte records in memory, far beyond any installation. A count above it
+// is refused before anything is allocated.
+const uint32_t HASH_LIST_MAX_RECORDS = 0x40000;
 const char HASH_LIST_NAME_LOWER[] = "kxq.hvl";
 
 struct HashListHeader {

@@ -13,7 +13,9 @@ bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, H
     list->clear();
     if (!path_join(path, sizeof path, dir, HASH_LIST_NAME))
         return false;
-    if (!file.open_read(path))
+    // The list itself only: a link planted as KXQ.hvl would have the elevated
+    // updater read, and then replace, a file chosen by whoever planted it.
+    if (!file.open_read_regular(path))
         return false;
     // A short header leaves the file open on purpose: the rewrite through the
     // same object then fails, so a list we could not read is never replaced.
@@ -24,6 +26,12 @@ bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, H
         return false;
     }
     const uint32_t count = load_u32le(header->bytes + HASH_HEADER_COUNT);
+    // More records than any installation has is no list we could hold; the
+    // bound also keeps records * 256 below 2^32 in the 32-bit updater.
+    if (count > HASH_LIST_MAX_RECORDS) {
+        file.close();
+        return false;
+    }
     const uint32_t available = bytes_left(file.size(), HASH_HEADER_SIZE);
     // Never more records than the file holds, the last one partly present:
     // a count the file cannot back must not decide how much memory we take.
@@ -44,8 +52,7 @@ namespace {
 bool read_records(FileHandle& file, uint32_t position, uint32_t count, uint32_t record_size,
                   HashList* out)
 {
-    const uint32_t available = bytes_left(file.size(), position);
-    if (count > available / record_size)
+    if (!hash_count_fits(count, record_size, bytes_left(file.size(), position)))
         return false;
     const uint32_t wanted = count * record_size;
     std::vector<uint8_t> bytes(wanted);
@@ -92,7 +99,7 @@ bool parse_hash_list(const uint8_t* data, uint32_t size, HashList* records, int*
     if (record_size == 0)
         return false;
     const uint32_t count = load_u32le(data + HASH_HEADER_COUNT);
-    if (count > (size - HASH_HEADER_SIZE) / record_size)
+    if (!hash_count_fits(count, record_size, size - HASH_HEADER_SIZE))
         return false;
     widen_records(data + HASH_HEADER_SIZE, count, record_size, records);
     *version = hash_list_version(record_size);

@@ -56,6 +56,11 @@ uint32_t bytes_left(uint32_t size, uint32_t position)
     return size - position;
 }
 
+bool hash_count_fits(uint32_t count, uint32_t record_size, uint64_t available)
+{
+    return count <= HASH_LIST_MAX_RECORDS && static_cast<uint64_t>(count) * record_size <= available;
+}
+
 namespace {
 
 // A read-only list, or a folder of its name, is not replaced.
@@ -85,7 +90,8 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     const uint32_t attributes = os_get_attributes(target);
     if (refuses_replacing(attributes))
         return false;
-    if (!file.create_write(sibling))
+    // The sibling is ours alone: a planted KXQ.hvl.new is removed, not followed.
+    if (!file.create_fresh(sibling))
         return false;
     bool written = file.write(header, HASH_HEADER_SIZE) == HASH_HEADER_SIZE;
     if (written && body_size > 0)

@@ -19,6 +19,10 @@ void widen_records(const uint8_t* bytes, uint32_t count, uint32_t record_size, H
 void copy_record_path(char out[260], const char* field, size_t width);
 // Bytes a file of `size` can still supply from `position` on (0 past the end).
 uint32_t bytes_left(uint32_t size, uint32_t position);
+// Whether `count` records of `record_size` bytes are within
+// HASH_LIST_MAX_RECORDS and within `available` bytes; computed in 64 bits, so
+// no product wraps. Callers check this before allocating anything.
+bool hash_count_fits(uint32_t count, uint32_t record_size, uint64_t available);
 // Writes header + body to dir\KXQ.hvl.new with `file` (closed on entry),
 // flushes it and moves it over dir\KXQ.hvl. On any failure the sibling is
 // deleted and the list file stays as it was; false.

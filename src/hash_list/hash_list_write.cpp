@@ -46,7 +46,7 @@ bool read_list_file(const char* path, uint8_t header[16], std::vector<uint8_t>* 
                     uint32_t* record_size)
 {
     FileHandle file;
-    if (!file.open_read(path))
+    if (!file.open_read_regular(path))
         return false;
     if (file.read(header, HASH_HEADER_SIZE) != HASH_HEADER_SIZE)
         return false;
@@ -54,7 +54,7 @@ bool read_list_file(const char* path, uint8_t header[16], std::vector<uint8_t>* 
     if (*record_size == 0)
         return false;
     const uint32_t count = load_u32le(header + HASH_HEADER_COUNT);
-    if (count > bytes_left(file.size(), HASH_HEADER_SIZE) / *record_size)
+    if (!hash_count_fits(count, *record_size, bytes_left(file.size(), HASH_HEADER_SIZE)))
         return false;
     records->assign(static_cast<size_t>(count) * *record_size, 0);
     return records->empty() || file.read(records->data(), count * *record_size) == count * *record_size;

@@ -11,8 +11,8 @@
 #include <cstdint>
 
 enum FaultOperation : uint32_t {
-    FAULT_OPEN_READ,       // os_open_read
-    FAULT_CREATE_WRITE,    // os_create_write
+    FAULT_OPEN_READ,       // os_open_read, os_open_read_regular
+    FAULT_CREATE_WRITE,    // os_create_write, os_create_new
     FAULT_OPEN_WRITE,      // os_open_write
     FAULT_READ,            // os_read
     FAULT_WRITE,           // os_write

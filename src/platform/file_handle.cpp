@@ -24,6 +24,26 @@ bool FileHandle::open_write(const char* path)
     return is_open();
 }
 
+bool FileHandle::open_read_regular(const char* path)
+{
+    if (is_open())
+        return false;
+    handle_ = os_open_read_regular(path);
+    return is_open();
+}
+
+bool FileHandle::create_fresh(const char* path)
+{
+    if (is_open())
+        return false;
+    // A leftover of an interrupted run may be read-only, which DeleteFileA
+    // refuses; both calls fail harmlessly when there is no leftover.
+    os_set_normal_attributes(path);
+    os_delete_file(path);
+    handle_ = os_create_new(path);
+    return is_open();
+}
+
 uint32_t FileHandle::read(void* dst, uint32_t n)
 {
     return os_read(handle_, dst, n);

@@ -1,6 +1,7 @@
 // How the posix layer finds the Linux file an ANSI path names, the way Wine
 // does: code page 932 text converted to UTF-8, "\" and "/" both separators,
-// and each component that exists matched without regard to case.
+// and each component that exists matched without regard to case. Each folder
+// is read once for the case-insensitive matches, not once per lookup.
 #pragma once
 #include <string>
 
@@ -10,6 +11,11 @@
 // everything after it stay as given. False for a path of 260 bytes or more
 // (MAX_PATH, terminator included), an empty one, or one that does not convert.
 bool host_path(const char* path, std::string* out);
+// The layer's own change of the folder that holds `host` (a path host_path
+// gave): a name created, renamed or deleted there. The lookup forgets what it
+// knew of that folder. Changes made by anyone else are noticed through the
+// folder's modification time.
+void host_folder_changed(const std::string& host);
 // *out := the code page 932 text `name` as UTF-8, without looking at the disk.
 bool host_name(const char* name, std::string* out);
 // Case-insensitive equality of two UTF-8 names under the Windows lower-case

@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -30,6 +33,90 @@ bool utf8_to_units(const std::string& text, std::vector<uint16_t>* units)
     return m == len && std::memcmp(back.data(), text.data(), static_cast<size_t>(len)) == 0;
 }
 
+// What one folder held when it was last read: for each name's folded form
+// (its UTF-16 units through the Windows lower-case mapping), the first name in
+// byte order with that form; and the folder's identity and modification time
+// at that moment, which tell whether anyone changed it since.
+struct FolderNames {
+    dev_t dev;
+    ino_t ino;
+    struct timespec mtime;
+    std::unordered_map<std::u16string, std::string> names;
+};
+
+// Folders read so far, by host path, so that a lookup costs one reading of
+// each folder instead of one per component of every path (verify of a few
+// thousand records would otherwise be quadratic). Process-wide and
+// single-threaded like the layer's list of open handles; bounded.
+std::unordered_map<std::string, FolderNames> folder_cache;
+const size_t FOLDER_CACHE_LIMIT = 256;
+
+bool folded(const std::string& name, std::u16string* out)
+{
+    std::vector<uint16_t> units;
+    if (!utf8_to_units(name, &units))
+        return false;
+    out->resize(units.size());
+    for (size_t i = 0; i < units.size(); ++i)
+        (*out)[i] = static_cast<char16_t>(unicode_lower(units[i]));
+    return true;
+}
+
+// Whether a listing can stand for the folder as long as its modification time
+// stays `mtime`, given that the clock read `read_at` before the folder was
+// looked at. A change stamps the folder with the clock's tick at that moment,
+// so only an mtime clearly older than `read_at` proves that a later change
+// would show; a change in the same tick would not. File systems that keep
+// whole seconds (or two, as FAT does) get that much margin.
+bool listing_settled(const struct timespec& mtime, const struct timespec& read_at)
+{
+    const int64_t margin_ns = mtime.tv_nsec == 0 ? 2000000000 : 20000000;
+    const int64_t m = static_cast<int64_t>(mtime.tv_sec) * 1000000000 + mtime.tv_nsec;
+    const int64_t r = static_cast<int64_t>(read_at.tv_sec) * 1000000000 + read_at.tv_nsec;
+    return m + margin_ns < r;
+}
+
+// The listing of `dir` ("" = the current folder), read again when the folder
+// is not the one read before or has changed since. A listing that is not yet
+// settled is handed out in *fresh and not kept. Null when it cannot be read.
+const FolderNames* folder_names(const std::string& dir, FolderNames* fresh)
+{
+    const std::string where = dir.empty() ? "." : dir;
+    struct timespec read_at;
+    struct stat st;
+    if (clock_gettime(CLOCK_REALTIME_COARSE, &read_at) != 0 || stat(where.c_str(), &st) != 0)
+        return nullptr;
+    auto it = folder_cache.find(dir);
+    if (it != folder_cache.end()) {
+        const FolderNames& known = it->second;
+        if (known.dev == st.st_dev && known.ino == st.st_ino && known.mtime.tv_sec == st.st_mtim.tv_sec &&
+            known.mtime.tv_nsec == st.st_mtim.tv_nsec)
+            return &known;
+        folder_cache.erase(it);
+    }
+    DIR* d = opendir(where.c_str());
+    if (!d)
+        return nullptr;
+    FolderNames listing{st.st_dev, st.st_ino, st.st_mtim, {}};
+    std::u16string key;
+    while (const dirent* e = readdir(d)) {
+        const std::string candidate = e->d_name;
+        if (candidate == "." || candidate == ".." || !folded(candidate, &key))
+            continue;
+        auto slot = listing.names.emplace(key, candidate);
+        if (!slot.second && candidate < slot.first->second)
+            slot.first->second = candidate;
+    }
+    closedir(d);
+    if (!listing_settled(st.st_mtim, read_at)) {
+        *fresh = std::move(listing);
+        return fresh;
+    }
+    if (folder_cache.size() >= FOLDER_CACHE_LIMIT)
+        folder_cache.clear();
+    return &(folder_cache[dir] = std::move(listing));
+}
+
 // The name in `dir` that matches `name`: exact if it exists, else the first
 // case-insensitive match in byte order. Empty when there is none.
 std::string find_component(const std::string& dir, const std::string& name)
@@ -38,19 +125,13 @@ std::string find_component(const std::string& dir, const std::string& name)
     const std::string exact = dir.empty() ? name : dir == "/" ? "/" + name : dir + "/" + name;
     if (lstat(exact.c_str(), &st) == 0)
         return name;
-    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
+    std::u16string key;
+    FolderNames fresh;
+    const FolderNames* listing = folded(name, &key) ? folder_names(dir, &fresh) : nullptr;
+    if (!listing)
         return std::string();
-    std::string best;
-    while (const dirent* e = readdir(d)) {
-        const std::string candidate = e->d_name;
-        if (candidate == "." || candidate == "..")
-            continue;
-        if (host_names_equal(candidate, name) && (best.empty() || candidate < best))
-            best = candidate;
-    }
-    closedir(d);
-    return best;
+    auto found = listing->names.find(key);
+    return found == listing->names.end() ? std::string() : found->second;
 }
 
 // What Windows drops from a component before it looks the name up: every
@@ -72,6 +153,12 @@ void trim_component(std::string* name, bool last)
 }
 
 }  // namespace
+
+void host_folder_changed(const std::string& host)
+{
+    const size_t slash = host.rfind('/');
+    folder_cache.erase(slash == std::string::npos ? std::string() : slash == 0 ? std::string("/") : host.substr(0, slash));
+}
 
 bool host_name(const char* path, std::string* out)
 {

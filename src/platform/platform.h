@@ -30,6 +30,26 @@ OsHandle os_create_write(const char* path);
 // CreateFileA(GENERIC_WRITE, no sharing, OPEN_EXISTING, FILE_ATTRIBUTE_ARCHIVE):
 // an existing file, kept as it is, for a later flush. OS_INVALID_HANDLE on failure.
 OsHandle os_open_write(const char* path);
+
+// The guards against a game folder that someone else can write. The updater
+// runs elevated over such folders, so a name planted there must never redirect
+// one of its reads or writes to a file elsewhere. Links and junctions among the
+// folders above the last component are followed (players move game data to
+// other drives that way); the last component is taken as the name itself.
+//
+// CreateFileA(GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE |
+// FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT): a file that did not
+// exist. Any existing name fails, a link included: CREATE_NEW alone would
+// follow a dangling link and create its target. OS_INVALID_HANDLE on failure.
+OsHandle os_create_new(const char* path);
+// Shared reading (as os_open_read) of a regular file on a disk, named by the
+// path itself: a symbolic link or junction at the last component, a folder, a
+// pipe or a device fails, as an unreadable file does, and opening never waits
+// for a writer. The name is inspected through FILE_FLAG_OPEN_REPARSE_POINT,
+// then opened as os_open_read does; a name swapped in between fails.
+// Reparse points that are not name surrogates (compressed or deduplicated
+// files) are ordinary files. OS_INVALID_HANDLE on failure.
+OsHandle os_open_read_regular(const char* path);
 // One ReadFile / WriteFile call; the count transferred, 0 on failure.
 uint32_t os_read(OsHandle h, void* dst, uint32_t n);
 uint32_t os_write(OsHandle h, const void* src, uint32_t n);
@@ -41,7 +61,9 @@ uint32_t os_size(OsHandle h);
 bool os_flush(OsHandle h);
 void os_close(OsHandle h);
 
-// SetFilePointer-free helpers on paths.
+// Helpers on paths. Windows applies SetFileAttributesA, MoveFileExA and
+// DeleteFileA to a symbolic link itself, never to what it points to; the posix
+// layer does the same (a link has no read-only attribute of its own there).
 bool os_set_normal_attributes(const char* path);           // SetFileAttributesA(NORMAL)
 bool os_set_readonly(const char* path);                    // for tests and tools
 bool os_move_replace(const char* from, const char* to);    // MoveFileExA(REPLACE_EXISTING | WRITE_THROUGH)

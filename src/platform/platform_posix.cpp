@@ -2,7 +2,11 @@
 // folder: paths through host_path(), read-only meaning "no write permission
 // bit" (checked here, since permission bits do not stop root), and Windows'
 // sharing rules among the handles of this process (a file open for writing is
-// opened by nobody else; an open file is neither deleted nor replaced).
+// opened by nobody else; an open file is neither deleted nor replaced). The
+// last component of a path is the name itself, as Windows takes it: a link
+// there is created over, changed, replaced and deleted as a link, never
+// followed. While the in-memory tree is switched on (memory_files.h), every
+// operation goes there instead, after the fault hook has had its say.
 #include "platform/platform.h"
 
 #include <fcntl.h>
@@ -20,6 +24,7 @@
 #include "platform/code_page.h"
 #include "platform/fault_injection.h"
 #include "platform/host_path.h"
+#include "platform/memory_files.h"
 
 namespace {
 
@@ -74,16 +79,38 @@ bool injected(FaultOperation op)
     return fault_hit(op, &effect);
 }
 
-OsHandle register_file(int fd, bool writable)
+// Transfers of a spoiled read or write: false to fail it, else *n halved or kept.
+bool transfer_allowed(FaultOperation op, uint32_t* n)
+{
+    FaultEffect effect;
+    if (!fault_hit(op, &effect))
+        return true;
+    if (effect != FAULT_SHORT)
+        return false;
+    *n /= 2;  // as a full disk would: part of the data, and the count of it
+    return true;
+}
+
+// With `expected`, the descriptor must be that regular file: the name was not
+// swapped for another one between the check and the open.
+OsHandle register_file(int fd, bool writable, const struct stat* expected = nullptr)
 {
     struct stat st;
-    if (fstat(fd, &st) != 0) {
+    if (fstat(fd, &st) != 0 ||
+        (expected && (!S_ISREG(st.st_mode) || st.st_dev != expected->st_dev || st.st_ino != expected->st_ino))) {
         close(fd);
         return OS_INVALID_HANDLE;
     }
     PosixFile* f = new PosixFile{fd, st.st_dev, st.st_ino, writable, open_files};
     open_files = f;
     return reinterpret_cast<OsHandle>(f);
+}
+
+// chmod of the name itself: fchmodat with AT_SYMLINK_NOFOLLOW refuses a link
+// that was swapped in after the caller's lstat, instead of following it.
+bool change_mode(const std::string& host, mode_t mode)
+{
+    return fchmodat(AT_FDCWD, host.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool sync_parent_folder(const std::string& host)
@@ -131,7 +158,11 @@ OsHandle os_open_read(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_OPEN_READ) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+    if (injected(FAULT_OPEN_READ))
+        return OS_INVALID_HANDLE;
+    if (memory_files_in_use())
+        return memory_open(path, MEMORY_READ);
+    if (!host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
     // CreateFileA opens no folder without FILE_FLAG_BACKUP_SEMANTICS, and
     // FILE_SHARE_READ admits no handle that is already writing.
@@ -145,40 +176,85 @@ OsHandle os_create_write(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_CREATE_WRITE) || !host_path(path, &host))
+    if (injected(FAULT_CREATE_WRITE))
+        return OS_INVALID_HANDLE;
+    if (memory_files_in_use())
+        return memory_open(path, MEMORY_CREATE_ALWAYS);
+    if (!host_path(path, &host))
         return OS_INVALID_HANDLE;
     if (stat(host.c_str(), &st) == 0) {
         if (refuses_exclusive_access(st))  // CREATE_ALWAYS over it
             return OS_INVALID_HANDLE;
     }
     int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true);
+    if (fd < 0)
+        return OS_INVALID_HANDLE;
+    host_folder_changed(host);
+    return register_file(fd, true);
+}
+
+OsHandle os_create_new(const char* path)
+{
+    std::string host;
+    // Counted with the other creates: to a caller both make the file it writes.
+    if (injected(FAULT_CREATE_WRITE))
+        return OS_INVALID_HANDLE;
+    if (memory_files_in_use())
+        return memory_open(path, MEMORY_CREATE_NEW);
+    if (!host_path(path, &host))
+        return OS_INVALID_HANDLE;
+    // O_EXCL fails on any existing name, a dangling link included; the
+    // case-insensitive resolution has already turned another spelling of an
+    // existing name into that name.
+    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return OS_INVALID_HANDLE;
+    host_folder_changed(host);
+    return register_file(fd, true);
+}
+
+OsHandle os_open_read_regular(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (injected(FAULT_OPEN_READ))
+        return OS_INVALID_HANDLE;
+    if (memory_files_in_use())
+        return memory_open(path, MEMORY_READ);  // the tree holds regular files only
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || file_in_use(st, true))
+        return OS_INVALID_HANDLE;
+    // O_NONBLOCK: a pipe swapped in after the lstat must not make us wait for
+    // a writer; register_file then refuses it as no regular file.
+    int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, false, &st);
 }
 
 OsHandle os_open_write(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_OPEN_WRITE) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+    if (injected(FAULT_OPEN_WRITE))
         return OS_INVALID_HANDLE;
-    // As for CREATE_ALWAYS, but the file must be there and stays as it is.
-    if (refuses_exclusive_access(st))
+    if (memory_files_in_use())
+        return memory_open(path, MEMORY_OPEN_WRITE);
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
-    int fd = open(host.c_str(), O_WRONLY | O_CLOEXEC);
-    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true);
+    // As for CREATE_ALWAYS, but the file must be there and stays as it is. It
+    // is a file we staged, so anything but that regular file is refused, and
+    // a pipe put in its place never blocks the open.
+    if (!S_ISREG(st.st_mode) || refuses_exclusive_access(st))
+        return OS_INVALID_HANDLE;
+    int fd = open(host.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return fd < 0 ? OS_INVALID_HANDLE : register_file(fd, true, &st);
 }
 
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 {
+    if (memory_files_in_use())
+        return transfer_allowed(FAULT_READ, &n) ? memory_read(h, dst, n) : 0;
     PosixFile* f = find_handle(h);
-    FaultEffect effect;
-    if (!f || f->writable)
+    if (!f || f->writable || !transfer_allowed(FAULT_READ, &n))
         return 0;
-    if (fault_hit(FAULT_READ, &effect)) {
-        if (effect != FAULT_SHORT)
-            return 0;
-        n /= 2;
-    }
     // ReadFile on a disk file delivers everything up to the end of the file.
     uint32_t done = 0;
     while (done < n) {
@@ -197,15 +273,11 @@ uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 
 uint32_t os_write(OsHandle h, const void* src, uint32_t n)
 {
+    if (memory_files_in_use())
+        return transfer_allowed(FAULT_WRITE, &n) ? memory_write(h, src, n) : 0;
     PosixFile* f = find_handle(h);
-    FaultEffect effect;
-    if (!f || !f->writable)
+    if (!f || !f->writable || !transfer_allowed(FAULT_WRITE, &n))
         return 0;
-    if (fault_hit(FAULT_WRITE, &effect)) {
-        if (effect != FAULT_SHORT)
-            return 0;
-        n /= 2;  // as a full disk would: part of the data, and the count of it
-    }
     uint32_t done = 0;
     while (done < n) {
         const size_t want = n - done < 0x40000000u ? n - done : 0x40000000u;
@@ -221,6 +293,8 @@ uint32_t os_write(OsHandle h, const void* src, uint32_t n)
 
 uint32_t os_seek(OsHandle h, uint32_t pos)
 {
+    if (memory_files_in_use())
+        return injected(FAULT_SEEK) ? OS_INVALID_POSITION : memory_seek(h, pos);
     PosixFile* f = find_handle(h);
     // Without a high part SetFilePointer takes the distance as signed: from
     // 0x80000000 on it is a negative position, which fails.
@@ -231,6 +305,8 @@ uint32_t os_seek(OsHandle h, uint32_t pos)
 
 uint32_t os_size(OsHandle h)
 {
+    if (memory_files_in_use())
+        return memory_size(h);
     PosixFile* f = find_handle(h);
     struct stat st;
     if (!f || fstat(f->fd, &st) != 0)
@@ -240,6 +316,8 @@ uint32_t os_size(OsHandle h)
 
 bool os_flush(OsHandle h)
 {
+    if (memory_files_in_use())
+        return !injected(FAULT_FLUSH) && memory_flush(h);
     PosixFile* f = find_handle(h);
     // FlushFileBuffers needs a handle with write access.
     if (!f || !f->writable || injected(FAULT_FLUSH))
@@ -249,6 +327,10 @@ bool os_flush(OsHandle h)
 
 void os_close(OsHandle h)
 {
+    if (memory_files_in_use()) {
+        memory_close(h);
+        return;
+    }
     for (PosixFile** link = &open_files; *link; link = &(*link)->next) {
         if (reinterpret_cast<OsHandle>(*link) == h) {
             PosixFile* f = *link;
@@ -264,30 +346,52 @@ bool os_set_normal_attributes(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+    if (injected(FAULT_SET_ATTRIBUTES))
         return false;
+    if (memory_files_in_use())
+        return memory_set_read_only(path, false);
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
+        return false;
+    // A link is never read-only here, so it has nothing to clear; changing
+    // the mode of what it points to would reach a file outside the folder.
+    if (S_ISLNK(st.st_mode))
+        return true;
     // Write permission first: without it an ordinary user may not change the
     // extended attribute.
-    return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 && set_dos_attributes(host, 0);
+    return change_mode(host, (st.st_mode & 07777) | S_IWUSR) && set_dos_attributes(host, 0);
 }
 
 bool os_set_readonly(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+    if (injected(FAULT_SET_ATTRIBUTES))
         return false;
-    return chmod(host.c_str(), st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if (memory_files_in_use())
+        return memory_set_read_only(path, true);
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
+        return false;
+    return change_mode(host, st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH));
 }
 
 bool os_move_replace(const char* from, const char* to)
 {
     std::string src, dst;
     struct stat from_st, to_st;
-    if (injected(FAULT_MOVE) || !host_path(from, &src) || !host_path(to, &dst) ||
-        lstat(src.c_str(), &from_st) != 0 || file_in_use(from_st, false))
+    if (injected(FAULT_MOVE))
         return false;
-    if (stat(dst.c_str(), &to_st) == 0) {
+    if (memory_files_in_use())
+        return memory_move(from, to);
+    if (!host_path(from, &src) || !host_path(to, &dst) || lstat(src.c_str(), &from_st) != 0 ||
+        file_in_use(from_st, false))
+        return false;
+    // The target's own name decides: a link there is replaced as a link and
+    // what it points to stays as it is, read-only or not. A link to a folder
+    // counts as a folder, as a directory link does on Windows.
+    if (lstat(dst.c_str(), &to_st) == 0) {
+        struct stat pointed;
+        if (S_ISLNK(to_st.st_mode) && stat(dst.c_str(), &pointed) == 0 && S_ISDIR(pointed.st_mode))
+            return false;
         const bool same = to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino;
         if (same) {
             // A change of case only: the target resolved to the source itself,
@@ -307,6 +411,8 @@ bool os_move_replace(const char* from, const char* to)
     }
     if (rename(src.c_str(), dst.c_str()) != 0)
         return false;
+    host_folder_changed(src);
+    host_folder_changed(dst);
     return sync_parent_folder(dst);  // MOVEFILE_WRITE_THROUGH
 }
 
@@ -314,18 +420,28 @@ bool os_delete_file(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_DELETE) || !host_path(path, &host) || lstat(host.c_str(), &st) != 0)
+    if (injected(FAULT_DELETE))
         return false;
-    if (refuses_exclusive_access(st))  // DeleteFileA
+    if (memory_files_in_use())
+        return memory_delete(path);
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return false;
-    return unlink(host.c_str()) == 0;
+    // DeleteFileA; a link is removed itself, what it points to stays.
+    if (refuses_exclusive_access(st) || unlink(host.c_str()) != 0)
+        return false;
+    host_folder_changed(host);
+    return true;
 }
 
 uint32_t os_get_attributes(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_GET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+    if (injected(FAULT_GET_ATTRIBUTES))
+        return OS_INVALID_ATTRIBUTES;
+    if (memory_files_in_use())
+        return memory_attributes(path);
+    if (!host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_ATTRIBUTES;
     uint32_t attributes = S_ISDIR(st.st_mode) ? OS_ATTRIBUTE_DIRECTORY : OS_ATTRIBUTE_ARCHIVE;
     if (is_read_only(st))
@@ -372,6 +488,10 @@ bool os_is_ansi_lead_byte(uint8_t b)
 
 uint64_t os_size64(OsHandle h)
 {
+    if (memory_files_in_use()) {
+        const uint32_t size = memory_size(h);
+        return size == OS_INVALID_FILE_SIZE ? OS_INVALID_FILE_SIZE64 : size;
+    }
     PosixFile* f = find_handle(h);
     struct stat st;
     if (!f || fstat(f->fd, &st) != 0 || st.st_size < 0)
@@ -383,14 +503,20 @@ bool os_set_attributes(const char* path, uint32_t attributes)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_SET_ATTRIBUTES) || !host_path(path, &host) || stat(host.c_str(), &st) != 0)
+    if (injected(FAULT_SET_ATTRIBUTES))
+        return false;
+    // The in-memory tree keeps no hidden or system attributes.
+    if (memory_files_in_use())
+        return memory_set_read_only(path, (attributes & OS_ATTRIBUTE_READONLY) != 0);
+    // On the name itself: what a planted link points to is never changed.
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
         return false;
     // The extended attribute changes only while the file is writable, so it
     // is set after write permission is given and before it is taken.
     if (attributes & OS_ATTRIBUTE_READONLY)
         return set_dos_attributes(host, attributes) &&
-               chmod(host.c_str(), st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-    return chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 && set_dos_attributes(host, attributes);
+               change_mode(host, st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH));
+    return change_mode(host, (st.st_mode & 07777) | S_IWUSR) && set_dos_attributes(host, attributes);
 }
 
 void os_wide_lower(uint16_t* units, uint32_t n)

@@ -1,6 +1,8 @@
 // The platform interface with exactly the Win32 calls and flags the updater is
 // defined with. Nothing here adds behaviour of its own, except that a module
-// path that does not fit is reported as a failure instead of a truncated path.
+// path that does not fit is reported as a failure instead of a truncated path,
+// and the two guards against names planted in the game folder (platform.h):
+// CREATE_NEW without following a link, and the reading of regular files only.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -37,6 +39,62 @@ OsHandle os_open_write(const char* path)
 {
     return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_ARCHIVE, nullptr));
+}
+
+OsHandle os_create_new(const char* path)
+{
+    return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr));
+}
+
+namespace {
+
+// What the name itself is: a folder, or a link or junction to somewhere else
+// (a name-surrogate reparse point), is no file to read. Other reparse points
+// (compressed, deduplicated or cloud files) hold their own data.
+bool names_plain_file(HANDLE probe)
+{
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!GetFileInformationByHandleEx(probe, FileAttributeTagInfo, &tag, sizeof tag))
+        return false;
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return false;
+    return !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsReparseTagNameSurrogate(tag.ReparseTag);
+}
+
+bool same_disk_file(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (GetFileType(b) != FILE_TYPE_DISK || !GetFileInformationByHandle(a, &ia) || !GetFileInformationByHandle(b, &ib))
+        return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+}  // namespace
+
+OsHandle os_open_read_regular(const char* path)
+{
+    // The probe reads attributes only and shares everything, so it changes
+    // nothing about who may open the file; the real open then follows the
+    // usual sharing rules and must land on the very file the probe saw.
+    HANDLE probe = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                               nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return OS_INVALID_HANDLE;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (names_plain_file(probe)) {
+        h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h != INVALID_HANDLE_VALUE && !same_disk_file(probe, h)) {
+            CloseHandle(h);
+            h = INVALID_HANDLE_VALUE;
+        }
+    }
+    CloseHandle(probe);
+    return from_handle(h);
 }
 
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)

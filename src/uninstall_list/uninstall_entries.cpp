@@ -8,8 +8,19 @@
 
 namespace {
 
+// Blocks double from the first size to the largest: a short list, as most
+// installations have, costs one small allocation, a long one few large ones.
+const size_t FIRST_BLOCK_SIZE = 4 * 1024;
 const size_t BLOCK_SIZE = 256 * 1024;
 const size_t FIRST_TABLE_SIZE = 1024;
+
+size_t next_block_size(const UninstallEntryList* list)
+{
+    size_t size = FIRST_BLOCK_SIZE;
+    for (size_t i = 0; i < list->blocks.size() && size < BLOCK_SIZE; ++i)
+        size *= 2;
+    return size;
+}
 
 // Copies `entry` into the list's blocks; a longer entry gets a block of its own.
 std::string_view store(UninstallEntryList* list, std::string_view entry)
@@ -17,7 +28,8 @@ std::string_view store(UninstallEntryList* list, std::string_view entry)
     if (entry.empty())
         return std::string_view();
     if (entry.size() > list->block_size - list->block_used) {
-        size_t size = entry.size() > BLOCK_SIZE ? entry.size() : BLOCK_SIZE;
+        const size_t next = next_block_size(list);
+        size_t size = entry.size() > next ? entry.size() : next;
         list->blocks.emplace_back(new char[size]);
         list->block_size = size;
         list->block_used = 0;

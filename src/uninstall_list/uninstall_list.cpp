@@ -19,7 +19,9 @@ const size_t LIST_PATH_SIZE = 780;
 std::unique_ptr<char[]> read_list_text(const char* path, size_t* length)
 {
     FileHandle file;
-    if (!file.open_read(path))
+    // Only the list itself: through a link, an elevated merge would copy
+    // whatever file it points to into a list anyone can read.
+    if (!file.open_read_regular(path))
         return nullptr;
     uint32_t size = file.size();
     if (size == 0 || size == OS_INVALID_FILE_SIZE)
@@ -99,7 +101,8 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
     if (refuses_replacing(attributes))
         return false;
     FileHandle file;
-    if (!file.create_write(sibling))
+    // The sibling is ours alone: a planted uninst.lst.new is removed, not followed.
+    if (!file.create_fresh(sibling))
         return false;
     uint32_t count = static_cast<uint32_t>(bytes.size());
     bool written = file.write(bytes.data(), count) == count && file.flush();

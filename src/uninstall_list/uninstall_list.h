@@ -40,7 +40,8 @@ std::string render_uninstall_list(const UninstallEntryList* const* lists, size_t
 // the file is in place; on failure the sibling is deleted.
 bool write_uninstall_list(const char* path, const UninstallEntryList* const* lists, size_t list_count);
 // The whole merge over dir\uninst.lst with the null-terminated `paths` array.
-// False when the file is missing, empty, unreadable, unconvertible or unwritable.
+// False when the file is missing, empty, unreadable, not a regular file (a
+// link, a pipe), unconvertible or unwritable.
 bool merge_uninstall_list(const char* dir, const char* const* paths);
 // What the merge needs before it writes, checked without writing: the file is
 // there, readable and convertible, and neither read-only nor a folder. A merge

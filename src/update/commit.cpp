@@ -21,16 +21,27 @@ bool flush_staged(UpdateSession& s)
     return true;
 }
 
+// A read-only game file refuses the replacing move: its own attribute is
+// cleared and the move tried once more. Clearing only after a refusal keeps a
+// target that is a link from having the file it points to changed (Wine
+// applies SetFileAttributesA through a link, Windows to the link itself; the
+// move replaces the link either way).
+bool replace_target(const StagedEntry& e)
+{
+    if (os_move_replace(e.tmp, e.target))
+        return true;
+    const uint32_t attributes = os_get_attributes(e.target);
+    if (attributes == OS_INVALID_ATTRIBUTES || !(attributes & OS_ATTRIBUTE_READONLY))
+        return false;
+    return os_set_normal_attributes(e.target) && os_move_replace(e.tmp, e.target);
+}
+
 // Moves in index order; the first failure ends the commit and the files moved
 // before it stay (there is nothing to roll back to).
 bool move_staged(UpdateSession& s)
 {
     for (const StagedEntry& e : s.entries) {
-        if (!e.staged)
-            continue;
-        // A read-only game file would refuse the replacing move.
-        os_set_normal_attributes(e.target);
-        if (!os_move_replace(e.tmp, e.target))
+        if (e.staged && !replace_target(e))
             return false;
     }
     return true;

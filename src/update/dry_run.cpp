@@ -58,9 +58,11 @@ bool parent_folder_exists(const char* file)
 // What the commit's move would do to the file at the target.
 DryRunTarget target_state(UpdateSession& s, const StagedEntry& e, const ContentChecksum& sum)
 {
+    // Read as the lists are read: a planted pipe must not make the dry run
+    // wait, nor a link make it read a file elsewhere. Such a name is replaced.
     FileHandle file;
-    if (!file.open_read(e.target))
-        return TARGET_NEW;
+    if (!file.open_read_regular(e.target))
+        return os_get_attributes(e.target) == OS_INVALID_ATTRIBUTES ? TARGET_NEW : TARGET_CHANGED;
     ContentChecksum there = {};
     const uint32_t size = file.size();
     for (uint32_t done = 0; done < size;) {

@@ -29,10 +29,11 @@ bool write_staged(UpdateSession& s, uint32_t j)
 {
     StagedEntry& e = s.entries[j];
     e.staged = true;
-    // A read-only leftover of an interrupted run would refuse CREATE_ALWAYS.
-    os_set_normal_attributes(e.tmp);
+    // A leftover of an interrupted run, or a name someone planted (a link to
+    // a file elsewhere, a hard link to the target), is removed, never written
+    // through.
     FileHandle tmp;
-    if (!tmp.create_write(e.tmp)) {
+    if (!tmp.create_fresh(e.tmp)) {
         s.result = UPDATE_E_FAILED;
         return false;
     }

@@ -6,6 +6,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/memory_files.h"
+
 const std::string& fuzz_scratch_dir()
 {
     static std::string dir;
@@ -35,4 +37,15 @@ std::string fuzz_write_file(const char* name, const uint8_t* data, size_t size, 
         std::fwrite(data, 1, size, f);
     std::fclose(f);
     return path;
+}
+
+const char* fuzz_memory_game(const char* name, const uint8_t* data, size_t size)
+{
+    static const char GAME[] = "C:\\Game";
+    memory_files_use(true);
+    const std::string path = std::string(GAME) + "\\" + name;
+    if (!memory_files_add_folder(GAME) || !memory_files_add_folder("C:\\Game\\Archive") ||
+        !memory_files_put(path.c_str(), data, size))
+        std::abort();
+    return GAME;
 }

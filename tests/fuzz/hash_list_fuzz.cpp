@@ -1,6 +1,6 @@
 // Both hash list loaders, lookups, upsert, write-back and prune over an
-// arbitrary KXQ.hvl. The first input byte chooses how the installed copy is
-// treated; the rest is the file.
+// arbitrary KXQ.hvl, the installed copy held in the platform layer's
+// in-memory tree.
 #include <cstring>
 
 #include "fuzz_support.h"
@@ -22,17 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    fuzz_write_file("KXQ.hvl", data, size);
-    const std::string& dir = fuzz_scratch_dir();
+    const char* dir = fuzz_memory_game("KXQ.hvl", data, size);
     FileHandle file;
     HashListHeader header;
     HashList list;
-    if (!load_installed(dir.c_str(), file, &header, &list))
+    if (!load_installed(dir, file, &header, &list))
         return 0;
+    if (list.size() > HASH_LIST_MAX_RECORDS)
+        __builtin_trap();  // the count is bounded before anything is allocated
     const uint8_t checksum[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     int32_t at = find_installed(list, "Archive\\data01300.arc");
     upsert(&list, at, "Archive\\data01300.arc", checksum);
-    if (write_back(dir.c_str(), file, header, list))
-        prune_missing(dir.c_str());
+    if (write_back(dir, file, header, list))
+        prune_missing(dir);
     return 0;
 }

@@ -1,5 +1,6 @@
 // The uninstall-list parser over arbitrary text, then the whole merge over the
-// same bytes as uninst.lst. Every pass of the parser must end.
+// same bytes as uninst.lst in the platform layer's in-memory tree. Every pass
+// of the parser must end.
 #include <string>
 
 #include "fuzz_support.h"
@@ -17,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (entry.empty() || entry[0] != '$')
             __builtin_trap();
 
-    fuzz_write_file("uninst.lst", data, size);
+    const char* dir = fuzz_memory_game("uninst.lst", data, size);
     const char* paths[] = {"KXQ.hvl", "Archive\\data01300.arc", "\x83\x41\x83\x43.arc", nullptr};
-    (void)merge_uninstall_list(fuzz_scratch_dir().c_str(), paths);
+    (void)merge_uninstall_list(dir, paths);
     return 0;
 }

@@ -139,6 +139,33 @@ TEST_F(FileHandleTest, CreateWriteFailsOnReadOnlyUntilAttributesAreCleared)
     EXPECT_TRUE(f.create_write(path("ro").c_str()));
 }
 
+// A file of our own in a folder others may write: a leftover of that name,
+// read-only or not, is removed and the file created anew; a name another
+// handle holds is neither removed nor written.
+TEST_F(FileHandleTest, CreateFreshRemovesALeftoverAndTakesNoFileThatIsHeld)
+{
+    make("a", "stale leftover");
+    ASSERT_TRUE(os_set_readonly(path("a").c_str()));
+    FileHandle f;
+    ASSERT_TRUE(f.create_fresh(path("A").c_str()));
+    EXPECT_EQ(f.size(), 0u);
+    EXPECT_EQ(f.write("new", 3), 3u);
+    EXPECT_FALSE(f.create_fresh(path("b").c_str()));  // one file at a time
+    f.close();
+    EXPECT_EQ(contents("a"), "new");
+    EXPECT_EQ(os_get_attributes(path("a").c_str()) & OS_ATTRIBUTE_READONLY, 0u);
+
+    make("b", "held");
+    FileHandle reader;
+    ASSERT_TRUE(reader.open_read_regular(path("b").c_str()));
+    EXPECT_FALSE(f.create_fresh(path("b").c_str()));
+    EXPECT_FALSE(f.is_open());
+    char buf[8];
+    EXPECT_EQ(reader.read(buf, sizeof buf), 4u);
+    EXPECT_EQ(std::string(buf, 4), "held");
+    EXPECT_FALSE(f.open_read_regular(path("missing").c_str()));
+}
+
 TEST_F(FileHandleTest, CloseThenReopenForWriting)
 {
     make("a", "x");

@@ -100,14 +100,50 @@ TEST_F(HashListTest, ShortRecordsAreZeroFilledAndKeepTheFileOpen)
     EXPECT_EQ(sum_of(list[1]), std::string(8, '\0'));
 }
 
-TEST_F(HashListTest, HugeCountTakesNoMoreThanTheFileHolds)
+// A count is bounded before anything is allocated: above HASH_LIST_MAX_RECORDS
+// the list is refused at once, even when a sparse file holds every record (a
+// count of 0x01000000 used to take gigabytes, and records * 256 wrapped to 0
+// in 32 bits, so the zeros counted as read in full). Below it, a count the
+// file cannot back still loads what is there and keeps the file open.
+TEST_F(HashListTest, CountsAreBoundedBeforeAnythingIsAllocated)
 {
-    install(hash_list_bytes(2, {{"one.arc", SUM_A}}, 0, 0xFFFFFFFF));
-    ASSERT_TRUE(load());
-    EXPECT_TRUE(file.is_open());
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(path_of(list[0]), "one.arc");
-    EXPECT_FALSE(write_back(dir.path().c_str(), file, header, list));
+    const struct {
+        const char* what;
+        uint32_t count;
+        uint64_t sparse_size;  // 0: just the header and one record
+        bool loads;
+    } cases[] = {
+        {"count 0xFFFFFFFF, one record", 0xFFFFFFFFu, 0, false},
+        {"one record more than the limit, all present", HASH_LIST_MAX_RECORDS + 1,
+         16 + (uint64_t(HASH_LIST_MAX_RECORDS) + 1) * 256, false},
+        {"count 0x01000000 in a sparse file just under 4 GiB", 0x01000000u, 0xFFFFFFF0u, false},
+        {"the limit itself, one record present", HASH_LIST_MAX_RECORDS, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        install(hash_list_bytes(2, {{"one.arc", SUM_A}}, 0, c.count));
+        if (c.sparse_size)
+            std::filesystem::resize_file(list_file(), c.sparse_size);
+        EXPECT_EQ(load(), c.loads);
+        EXPECT_EQ(file.is_open(), c.loads);
+        EXPECT_EQ(list.size(), c.loads ? 1u : 0u);
+        file.close();
+    }
+
+    // The prune reads the list again and leaves one it refuses as it is.
+    install(hash_list_bytes(2, {{"gone.arc", SUM_A}}, 0, HASH_LIST_MAX_RECORDS + 1));
+    std::filesystem::resize_file(list_file(), 16 + (uint64_t(HASH_LIST_MAX_RECORDS) + 1) * 256);
+    prune_missing(dir.path().c_str());
+    EXPECT_EQ(std::filesystem::file_size(list_file()), 16 + (uint64_t(HASH_LIST_MAX_RECORDS) + 1) * 256);
+
+    // patchtool's in-memory parse: version-1 records, every one present.
+    std::string v1 = hash_list_bytes(1, {}, 0, HASH_LIST_MAX_RECORDS + 1);
+    v1.resize(16 + (size_t(HASH_LIST_MAX_RECORDS) + 1) * 64, '\0');
+    HashList parsed;
+    int version = 0;
+    EXPECT_FALSE(parse_hash_list(reinterpret_cast<const uint8_t*>(v1.data()), static_cast<uint32_t>(v1.size()),
+                                 &parsed, &version));
+    EXPECT_TRUE(parsed.empty());
 }
 
 TEST_F(HashListTest, WriteBackKeepsReservedDropsTrailingBytesAndAppendsInOrder)

@@ -1,10 +1,13 @@
 // The posix platform layer against the Windows behaviour it stands in for:
 // path mapping, case-insensitive resolution, Japanese names on disk as UTF-8,
-// read-only files, sharing among handles, seek limits, and the fault hook.
+// read-only files, sharing among handles, seek limits, the fault hook, and
+// names planted by someone else (links, pipes) taken as the names themselves.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -297,6 +300,138 @@ TEST_F(PlatformPosix, HiddenAndSystemLiveInTheExtendedAttributeWineReads)
     ASSERT_TRUE(os_set_normal_attributes(win("list").c_str()));
     EXPECT_EQ(os_get_attributes(win("list").c_str()), OS_ATTRIBUTE_ARCHIVE);
     EXPECT_LT(getxattr(dir.host("list").c_str(), "user.DOSATTRIB", text, sizeof text), 0);
+}
+
+mode_t mode_of(const std::string& host)
+{
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A link as the last component is changed, replaced and deleted as a link:
+// the read-only file outside the folder that it points to keeps its mode and
+// its bytes. A link to a folder is a folder, as on Windows.
+TEST_F(PlatformPosix, AttributesMovesAndDeletesActOnALinkItself)
+{
+    TempDir outside;
+    write_host_file(outside.host("secret"), "outside");
+    ASSERT_EQ(chmod(outside.host("secret").c_str(), 0444), 0);
+    ASSERT_EQ(symlink(outside.host("secret").c_str(), dir.host("link").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("secret").c_str(), dir.host("doomed").c_str()), 0);
+    ASSERT_EQ(symlink(outside.path().c_str(), dir.host("folder_link").c_str()), 0);
+    ASSERT_TRUE(write_file(win("staged.tmp"), "new"));
+    ASSERT_TRUE(write_file(win("other.tmp"), "other"));
+
+    EXPECT_TRUE(os_set_normal_attributes(win("link").c_str()));
+    EXPECT_FALSE(os_set_readonly(win("link").c_str()));
+    EXPECT_EQ(mode_of(outside.host("secret")), 0444u);
+    EXPECT_TRUE(os_move_replace(win("staged.tmp").c_str(), win("LINK").c_str()));
+    struct stat st;
+    ASSERT_EQ(lstat(dir.host("link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(read_host_file(dir.host("link")), "new");
+    EXPECT_TRUE(os_delete_file(win("doomed").c_str()));
+    EXPECT_FALSE(host_file_exists(dir.host("doomed")));
+    EXPECT_FALSE(os_move_replace(win("other.tmp").c_str(), win("folder_link").c_str()));
+    EXPECT_EQ(read_host_file(outside.host("secret")), "outside");
+    EXPECT_EQ(mode_of(outside.host("secret")), 0444u);
+}
+
+// CREATE_NEW fails on every name that exists in any form, a dangling link
+// included, and follows none: nothing appears or changes where a link points.
+TEST_F(PlatformPosix, CreateNewTakesNoNameThatExists)
+{
+    TempDir outside;
+    write_host_file(outside.host("kept"), "outside");
+    write_host_file(dir.host("Existing.TMP"), "mine");
+    ASSERT_EQ(symlink(outside.host("absent").c_str(), dir.host("dangling").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("kept").c_str(), dir.host("to_file").c_str()), 0);
+    ASSERT_EQ(link(outside.host("kept").c_str(), dir.host("hard").c_str()), 0);
+    for (const char* name : {"existing.tmp", "dangling", "to_file", "hard"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(os_create_new(win(name).c_str()), OS_INVALID_HANDLE);
+    }
+    EXPECT_FALSE(host_file_exists(outside.host("absent")));
+    EXPECT_EQ(read_host_file(outside.host("kept")), "outside");
+    EXPECT_EQ(read_host_file(dir.host("Existing.TMP")), "mine");
+
+    OsHandle h = os_create_new(win("fresh").c_str());
+    ASSERT_NE(h, OS_INVALID_HANDLE);
+    EXPECT_EQ(os_write(h, "f", 1), 1u);
+    os_close(h);
+    EXPECT_EQ(read_host_file(dir.host("fresh")), "f");
+}
+
+// Lists and verified files are read only as regular files: a link, a pipe, a
+// folder or a device fails at once, never waiting for a writer. Folders on
+// the way are followed, links included. Reopening a staged file for its flush
+// is refused the same way.
+TEST_F(PlatformPosix, RegularReadRefusesLinksPipesAndFoldersWithoutWaiting)
+{
+    TempDir moved;
+    write_host_file(dir.host("plain"), "plain");
+    write_host_file(moved.host("data.arc"), "moved data");
+    ASSERT_EQ(symlink(moved.path().c_str(), dir.host("Archive").c_str()), 0);
+    ASSERT_EQ(symlink(dir.host("plain").c_str(), dir.host("link").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/zero", dir.host("device").c_str()), 0);
+    ASSERT_EQ(mkfifo(dir.host("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(dir.host("sub").c_str(), 0755), 0);
+
+    OsHandle h = os_open_read_regular(win("PLAIN").c_str());
+    EXPECT_NE(h, OS_INVALID_HANDLE);
+    os_close(h);
+    h = os_open_read_regular(win("archive\\DATA.arc").c_str());
+    ASSERT_NE(h, OS_INVALID_HANDLE);
+    char buf[16];
+    EXPECT_EQ(os_read(h, buf, sizeof buf), 10u);
+    os_close(h);
+    for (const char* name : {"link", "device", "pipe", "sub", "missing"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(os_open_read_regular(win(name).c_str()), OS_INVALID_HANDLE);
+    }
+    EXPECT_EQ(os_open_write(win("pipe").c_str()), OS_INVALID_HANDLE);
+    EXPECT_EQ(os_open_write(win("link").c_str()), OS_INVALID_HANDLE);
+}
+
+// The case-insensitive lookup reads each folder once and keeps what it read
+// only while the folder is unchanged: the layer's own creates, moves and
+// deletes, and anyone else's changes, all show in the next lookup.
+TEST_F(PlatformPosix, CaseInsensitiveLookupFollowsEveryChangeOfTheFolder)
+{
+    auto resolved = [&](const std::string& name) {
+        std::string host;
+        return host_path(win(name).c_str(), &host) ? host.substr(dir.path().size() + 1) : std::string("<none>");
+    };
+    write_host_file(dir.host("Data.ARC"), "d");
+    // A folder last changed long ago: what is read of it now can be kept.
+    const struct timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.path().c_str(), long_ago, 0), 0);
+    EXPECT_EQ(resolved("data.arc"), "Data.ARC");
+
+    // The layer's own changes show even where the folder's time would not
+    // (it is set back after each one here).
+    auto set_back = [&] { ASSERT_EQ(utimensat(AT_FDCWD, dir.path().c_str(), long_ago, 0), 0); };
+    ASSERT_TRUE(write_file(win("NEW.bin"), "n"));
+    set_back();
+    EXPECT_EQ(resolved("new.BIN"), "NEW.bin");
+    ASSERT_TRUE(os_move_replace(win("new.bin").c_str(), win("Moved.bin").c_str()));
+    set_back();
+    EXPECT_EQ(resolved("new.bin"), "new.bin");
+    EXPECT_EQ(resolved("MOVED.BIN"), "Moved.bin");
+    ASSERT_TRUE(os_delete_file(win("moved.bin").c_str()));
+    set_back();
+    EXPECT_EQ(resolved("moved.bin"), "moved.bin");
+    OsHandle h = os_create_new(win("Fresh.bin").c_str());
+    os_close(h);
+    set_back();
+    EXPECT_EQ(resolved("FRESH.BIN"), "Fresh.bin");
+
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.path().c_str(), long_ago, 0), 0);
+    EXPECT_EQ(resolved("other.txt"), "other.txt");
+    write_host_file(dir.host("OTHER.txt"), "written by someone else");
+    EXPECT_EQ(resolved("other.txt"), "OTHER.txt");
+    ASSERT_EQ(unlink(dir.host("Data.ARC").c_str()), 0);
+    EXPECT_EQ(resolved("DATA.arc"), "DATA.arc");
 }
 
 TEST_F(PlatformPosix, FaultHookFailsTheArmedOperationOnce)

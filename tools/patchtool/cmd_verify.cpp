@@ -15,26 +15,20 @@
 
 namespace {
 
-// A hash list of more records than an installation could have is not one.
-const uint32_t LIST_SIZE_LIMIT = 0x4000000;
-
+// Only regular files are read, as the updater reads them: a link is not
+// followed out of the folder, and a pipe never makes verify wait.
 bool read_list(const std::string& dir, HashList* records, int* version, std::string* problem)
 {
     char path[OS_PATH_SIZE];
     FileHandle file;
-    if (!path_join(path, sizeof path, dir.c_str(), HASH_LIST_NAME) || !file.open_read(path)) {
-        *problem = "cannot open KXQ.hvl in the installation folder";
+    if (!path_join(path, sizeof path, dir.c_str(), HASH_LIST_NAME) || !file.open_read_regular(path)) {
+        *problem = "cannot open KXQ.hvl in the installation folder (missing, or not a regular file)";
         return false;
     }
-    const uint64_t whole = file.size64();
-    const uint32_t size = whole <= LIST_SIZE_LIMIT ? static_cast<uint32_t>(whole) : 0;
-    std::vector<uint8_t> bytes(size);
-    if (whole > LIST_SIZE_LIMIT || (size > 0 && file.read(bytes.data(), size) != size)) {
-        *problem = "cannot read KXQ.hvl";
-        return false;
-    }
-    if (!parse_hash_list(bytes.data(), size, records, version)) {
-        *problem = "KXQ.hvl is not a hash list (short, unknown magic or short records)";
+    // The count is bounded before anything is allocated.
+    *records = read_hash_list_at(file, 0, version);
+    if (*version == HASH_LIST_UNREADABLE) {
+        *problem = "KXQ.hvl is no whole hash list (unreadable, short, unknown magic, short records or too many records)";
         return false;
     }
     return true;
@@ -62,8 +56,8 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     const uint32_t attributes = os_get_attributes(path);
     if (attributes != OS_INVALID_ATTRIBUTES && (attributes & OS_ATTRIBUTE_DIRECTORY))
         return "";
-    if (!file.open_read(path))
-        return "missing";
+    if (!file.open_read_regular(path))
+        return attributes == OS_INVALID_ATTRIBUTES ? "missing" : "unreadable (not a regular file)";
     ContentChecksum sum;
     std::string problem;
     if (!checksum_whole_file(file, &sum, &problem))
