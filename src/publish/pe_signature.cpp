@@ -6,7 +6,7 @@
 
 namespace {
 
-// Offsets from the PE/COFF specification.
+// Offsets of the PE/COFF image format.
 const uint32_t DOS_NEW_HEADER_AT = 0x3C;        // e_lfanew: where "PE\0\0" starts
 const uint32_t COFF_HEADER_SIZE = 20;           // after the 4-byte signature
 const uint32_t COFF_OPTIONAL_SIZE_AT = 16;      // SizeOfOptionalHeader (u16)

@@ -495,20 +495,29 @@ GROUPS = {
 }
 
 
-def main():
-    p = argparse.ArgumentParser(description=__doc__)
-    p.add_argument("--group", choices=sorted(GROUPS), required=True)
+def scenario_arguments(description, extra=()):
+    """The options every scenario script takes, parsed; None when the native
+    patchtool is missing (the caller skips)."""
+    p = argparse.ArgumentParser(description=description)
+    for name, choices in extra:
+        p.add_argument("--" + name, choices=choices, required=True)
     p.add_argument("--only", help="run just this scenario")
     for name in ("updater", "driver", "holder", "patchtool", "work"):
         p.add_argument("--" + name, required=True)
     args = p.parse_args()
+    args.work = os.path.abspath(args.work)
     if not os.access(args.patchtool, os.X_OK):
         print("SKIP: native patchtool %s not found; build the native tree first" % args.patchtool)
-        return 77
+        return None
+    return args
+
+
+def run_scenarios(args, big_mib, scenarios):
+    """Runs each scenario against a fresh installation in one Wine session and
+    prints its verdict; the exit status of the whole run."""
     os.makedirs(args.work, exist_ok=True)
     prefix = os.environ.get("UPDATER_WINEPREFIX", os.path.join(ROOT, "build", "wine", "prefix"))
     session = WineSession(ROOT, prefix, args.work)
-    big_mib, scenarios = GROUPS[args.group]
     ctx = Context(args, session)
     ctx.prepare(big_mib)
     failed = 0
@@ -526,7 +535,17 @@ def main():
             failed += bool(c.failures)
     finally:
         session.stop()
+        # No pipe or link a scenario planted is left for others to trip over.
+        shutil.rmtree(ctx.game, ignore_errors=True)
     return 1 if failed else 0
+
+
+def main():
+    args = scenario_arguments(__doc__, [("group", sorted(GROUPS))])
+    if args is None:
+        return 77
+    big_mib, scenarios = GROUPS[args.group]
+    return run_scenarios(args, big_mib, scenarios)
 
 
 if __name__ == "__main__":

@@ -14,14 +14,11 @@ dangling links and what the updater does to a link it replaces by a move.
   hash_list_pipe     KXQ.hvl is a pipe: the update fails before anything in
                      the folder changes."""
 
-import argparse
 import os
-import shutil
 import stat
 import sys
 
-from e2e import Checks, Context, check_box, check_box_count, check_exit, ROOT
-from wine_session import WineSession
+from e2e import check_box, check_box_count, check_exit, run_scenarios, scenario_arguments
 
 UPDATE_DAMAGED = -2147483647
 UPDATE_FAILED = -2147483644
@@ -124,37 +121,10 @@ SCENARIOS = [tmp_hard_link, tmp_dangling_link, linked_target, hash_list_pipe]
 
 
 def main():
-    p = argparse.ArgumentParser(description=__doc__)
-    p.add_argument("--only", help="run just this scenario")
-    for name in ("updater", "driver", "holder", "patchtool", "work"):
-        p.add_argument("--" + name, required=True)
-    args = p.parse_args()
-    args.work = os.path.abspath(args.work)  # the planted links point into it
-    if not os.access(args.patchtool, os.X_OK):
-        print("SKIP: native patchtool %s not found; build the native tree first" % args.patchtool)
+    args = scenario_arguments(__doc__)
+    if args is None:
         return 77
-    os.makedirs(args.work, exist_ok=True)
-    prefix = os.environ.get("UPDATER_WINEPREFIX", os.path.join(ROOT, "build", "wine", "prefix"))
-    session = WineSession(ROOT, prefix, args.work)
-    ctx = Context(args, session)
-    ctx.prepare(2)
-    failed = 0
-    session.start()
-    try:
-        for scenario in SCENARIOS:
-            if args.only and scenario.__name__ != args.only:
-                continue
-            session.set_install_folder(ctx.game)
-            c = Checks(scenario.__name__)
-            scenario(ctx, c)
-            print("%-24s %s" % (c.name, "ok" if not c.failures else "FAILED"))
-            for f in c.failures:
-                print("    " + f)
-            failed += bool(c.failures)
-    finally:
-        session.stop()
-        shutil.rmtree(ctx.game, ignore_errors=True)  # no pipe or link is left for others to trip over
-    return 1 if failed else 0
+    return run_scenarios(args, 2, SCENARIOS)
 
 
 if __name__ == "__main__":
