@@ -153,3 +153,18 @@ UpdateResult TransactionFixture::run()
 {
     return run_update_from(f.updater().c_str(), f.dir().c_str(), view);
 }
+
+void UsualUpdate::SetUp()
+{
+    TransactionFixture::SetUp();
+    install_usual();
+}
+
+void UsualUpdate::install_usual()
+{
+    std::filesystem::remove_all(f.game(""));
+    f.put("system.arc", OLD_SYSTEM);
+    f.put("Archive/data01.arc", OLD_DATA);
+    f.install({{"system.arc", checksum_of(OLD_SYSTEM)}, {"Archive\\data01.arc", checksum_of(OLD_DATA)}}, UNINST);
+    files = {{"system.arc", "system.arc", NEW_SYSTEM}, {"data01.arc", "Archive\\data01.arc", NEW_DATA}};
+}

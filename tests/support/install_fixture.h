@@ -70,3 +70,20 @@ protected:
     InstallFixture f;
     ScriptedProgress view;
 };
+
+// The installation most transaction tests start from: system.arc and
+// Archive\data01.arc listed in KXQ.hvl and a one-line uninst.lst, and in
+// `files` the update that replaces both.
+class UsualUpdate : public TransactionFixture {
+protected:
+    static inline const std::string OLD_SYSTEM = "old system";
+    static inline const std::string OLD_DATA = "old data";
+    static inline const std::string NEW_SYSTEM = "new system archive";
+    static inline const std::string NEW_DATA = "new data archive, a little longer";
+    static inline const std::string UNINST = "game.exe\n";
+    void SetUp() override;
+    // The installation and `files` afresh, whatever an earlier case left.
+    void install_usual();
+    void write_updater() { f.put_updater(shipped_entries(files)); }
+    std::vector<FixtureFile> files;
+};
