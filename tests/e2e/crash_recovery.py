@@ -204,7 +204,7 @@ def group_unprivileged(session, ctx):
         shutil.rmtree(home, ignore_errors=True)  # the prefix copy is large
     text = run.stdout.decode("utf-8", "replace")
     print(text[-3000:] + run.stderr.decode("utf-8", "replace")[-2000:])
-    ctx.expect("faults test passes as %s" % user, run.returncode == 0 and "[  PASSED  ] 3 tests" in text)
+    ctx.expect("faults test passes as %s" % user, run.returncode == 0 and "[  PASSED  ] 2 tests" in text)
     ctx.expect("nothing skipped as %s" % user, "SKIPPED" not in text)
     return 0
 

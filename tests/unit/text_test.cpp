@@ -221,28 +221,6 @@ TEST(ToLower, LowersOnlySingleByteCapitals)
     }
 }
 
-TEST(ToLowerInMode, StepsByTheGivenModeNotTheDetectedOne)
-{
-    struct Case {
-        const char* name;
-        std::string bytes;
-        TextMode mode;
-        std::string lowered;
-    };
-    const Case cases[] = {
-        {"utf8-looking bytes as sjis", "\xE0\x9F\x81" "A" "B", TEXT_MODE_SJIS, "\xE0\x9F\x81" "A" "b"},
-        {"the same as utf8", "\xE0\x9F\x81" "A" "B", TEXT_MODE_UTF8, "\xE0\x9F\x81" "a" "b"},
-        {"sjis lead at the end", "A\x83", TEXT_MODE_SJIS, "a\x83"},
-        {"ascii lowers every capital", "\x83" "AB", TEXT_MODE_ASCII, "\x83" "ab"},
-        {"unknown mode changes nothing", "AB", TEXT_MODE_AUTO, "AB"},
-    };
-    for (const Case& c : cases) {
-        auto text = exact_copy(c.bytes);
-        EXPECT_EQ(text.get(), to_lower_in_mode(text.get(), c.mode)) << c.name;
-        EXPECT_EQ(c.lowered, std::string(text.get())) << c.name;
-    }
-}
-
 TEST(WellFormedUtf8, AcceptsOnlyCompleteShortestForms)
 {
     const struct {

@@ -155,6 +155,11 @@ const std::vector<std::string> DATA_AB = {"data\\a.arc", "data\\b.arc"};
 
 TEST_F(UninstallList, MergesAndNormalises)
 {
+    // "ﾃｰﾏｿﾝｸﾞ" in code page 932 looks like three UTF-8 sequences: the list
+    // is converted only when the whole of it is well-formed UTF-8.
+    const std::string theme = "\xC3\xB0\xCF\xBF\xDD\xB8\xDE";
+    const std::string data_932 = "\x83\x66\x81\x5B\x83\x5E";  // "データ"
+    const std::string cut_cr = "\x82\xA0\n\xC3\xA9\xC3\xA9\xC3\xA9\xE0\x8D";
     const MergeCase cases[] = {
         {"lf", "Data\\A.arc\nsave\n", DATA_AB, "data\\a.arc\nsave\ndata\\b.arc\n"},
         {"crlf", "Data\\A.arc\r\nsave\r\n", DATA_AB, "data\\a.arc\nsave\ndata\\b.arc\n"},
@@ -177,6 +182,13 @@ TEST_F(UninstallList, MergesAndNormalises)
         {"last line without end", "a\nb", {}, "a\nb\n"},
         {"overlong cr is sjis and stays", "\x82\xA0x\n\xE0\x80\x8D" "abc\n", {}, "\x82\xA0x\n\xE0\x80\x8D" "abc\n"},
         {"overlong lf is sjis and stays", "\x82\xA0\nab\xE0\x80\x8A" "cd\n", {}, "\x82\xA0\nab\xE0\x80\x8A" "cd\n"},
+        {"half-width katakana first", theme + "\\A.arc\n" + data_932 + "\\\x83\x41\x83\x43.ARC\n", {},
+         theme + "\\a.arc\n" + data_932 + "\\\x83\x41\x83\x43.arc\n"},
+        {"utf8 with a byte-order mark", "\xEF\xBB\xBF" "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.ARC\nSave\n", {},
+         data_932 + ".arc\nsave\n"},
+        {"a byte-order mark alone", "\xEF\xBB\xBF", {"A"}, "a\n"},
+        {"payload path lowered as sjis", "x\n", {"\xE0\x9F\x81" "A"}, "x\n\xE0\x9F\x81" "A\n"},
+        {"sequence cut by the end is no cr", cut_cr, {}, cut_cr + "\n"},
     };
     for (const MergeCase& c : cases) {
         write_host_file(host_list(), c.file);
@@ -195,30 +207,6 @@ TEST_F(UninstallList, Utf8FileIsWrittenInCodePage932)
     ASSERT_TRUE(merge({"\x83\x41.arc"}));
     EXPECT_EQ(std::string("\x83\x66\x81\x5B\x83\x5E\\\x83\x41\x83\x43.arc\nsave\n\x83\x41.arc\n") + '\0',
               read_host_file(host_list()));
-}
-
-TEST_F(UninstallList, OnlyAWellFormedUtf8ListIsConverted)
-{
-    // "ﾃｰﾏｿﾝｸﾞ" in code page 932 looks like three UTF-8 sequences; the
-    // full-width "データ" and "アイ" behind it must keep their bytes.
-    const std::string theme = "\xC3\xB0\xCF\xBF\xDD\xB8\xDE";
-    const std::string data_932 = "\x83\x66\x81\x5B\x83\x5E";
-    const std::string data_utf8 = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";
-    const std::string cut_cr = "\x82\xA0\n\xC3\xA9\xC3\xA9\xC3\xA9\xE0\x8D";
-    const MergeCase cases[] = {
-        {"half-width katakana first", theme + "\\A.arc\n" + data_932 + "\\\x83\x41\x83\x43.ARC\n", {},
-         theme + "\\a.arc\n" + data_932 + "\\\x83\x41\x83\x43.arc\n"},
-        {"utf8 with a byte-order mark", "\xEF\xBB\xBF" + data_utf8 + ".ARC\nSave\n", {},
-         data_932 + ".arc\nsave\n"},
-        {"a byte-order mark alone", "\xEF\xBB\xBF", {"A"}, "a\n"},
-        {"payload path lowered as sjis", "x\n", {"\xE0\x9F\x81" "A"}, "x\n\xE0\x9F\x81" "A\n"},
-        {"sequence cut by the end is no cr", cut_cr, {}, cut_cr + "\n"},
-    };
-    for (const MergeCase& c : cases) {
-        write_host_file(host_list(), c.file);
-        ASSERT_TRUE(merge(c.paths)) << c.name;
-        EXPECT_EQ(c.written + std::string("\0", 1), read_host_file(host_list())) << c.name;
-    }
 }
 
 TEST_F(UninstallList, LongLinesAndPathsStayWhole)

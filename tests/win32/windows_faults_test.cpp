@@ -141,20 +141,4 @@ TEST_F(WindowsFaults, ReadOnlyListIsNotReplaced)
     }
 }
 
-// Not a fault: the rewrites of both lists replace them through a sibling, and
-// the game's tools must still find them hidden and system files afterwards.
-TEST_F(WindowsFaults, RewrittenListsKeepHiddenAndSystem)
-{
-    const DWORD hidden_system = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    for (const char* list : {"KXQ.hvl", "uninst.lst"})
-        ASSERT_TRUE(SetFileAttributesA(win_path(list).c_str(), hidden_system));
-    EXPECT_EQ(update(), UPDATE_OK);
-    for (const char* list : {"KXQ.hvl", "uninst.lst"}) {
-        const DWORD attributes = GetFileAttributesA(win_path(list).c_str());
-        EXPECT_EQ(attributes & hidden_system, hidden_system) << list;
-        SetFileAttributesA(win_path(list).c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    EXPECT_NE(f.snapshot()["uninst.lst"], UNINST);
-}
-
 }  // namespace

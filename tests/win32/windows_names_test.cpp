@@ -94,17 +94,6 @@ TEST_F(WindowsNames, RefusedCharactersAndDevicesAreWhatCreateFileAMakesOfThem)
     }
 }
 
-TEST_F(WindowsNames, TrailingDotsAndSpacesAreDroppedFromTheLastNameAndOneDotFromAFolder)
-{
-    ASSERT_TRUE(CreateDirectoryA(path("sub").c_str(), nullptr));
-    ASSERT_EQ(create("t1. ."), 0u);
-    ASSERT_EQ(create("sub.\\y"), 0u);
-    EXPECT_EQ(listing(), std::vector<std::string>({"sub", "t1"}));
-    EXPECT_NE(GetFileAttributesA(path("sub\\y").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(create("sub \\z"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(create("sub..\\z"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-}
-
 TEST_F(WindowsNames, EqualKeysAreExactlyTheSpellingsThatOpenOneFile)
 {
     struct Case {
