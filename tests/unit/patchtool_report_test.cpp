@@ -119,10 +119,7 @@ TEST_F(InspectTest, ShippedListThatDoesNotParseIsDamaged)
 {
     PayloadLayout layout;
     layout.entries = {{"KXQ.hvl", "WQX_V3__" + std::string(8, '\0')}, {"a.arc", "a"}};
-    const nlohmann::json r = inspect_json(payload_bytes(layout), 1);
-    EXPECT_TRUE(r.at("shipped").at("version").is_null());
-    EXPECT_TRUE(r.at("shipped").at("damaged").get<bool>());
-    EXPECT_NE(last.err.find("shipped hash list KXQ.hvl is damaged"), std::string::npos) << last.err;
+    EXPECT_TRUE(inspect_json(payload_bytes(layout), 1).at("shipped").at("damaged").get<bool>());
     const ToolRun text = inspect(payload_bytes(layout), false);
     EXPECT_EQ(text.status, 1);
     EXPECT_NE(text.out.find("shipped hash list: damaged"), std::string::npos) << text.out;
