@@ -125,33 +125,34 @@ const StartupSystem FAKE = {
 };
 
 const char* const UPTO_DIALOG =
-    "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
+    "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
     "gather title center show:5 update";
 const char* const CLOSE = "close:engine close:own";
+const std::string FIRST = "libraries ";
 
 std::string expected_after_update(const char* rest)
 {
-    return std::string(UPTO_DIALOG) + " " + rest + " " + CLOSE;
+    return FIRST + UPTO_DIALOG + " " + rest + " " + CLOSE;
 }
 
 const Scenario SCENARIOS[] = {
     {"second_instance", ERROR_ALREADY_EXISTS, true, 0, true, IDYES, true, 0, false,
-     "libraries mutex:own close:own", -6},
+     "mutex:own close:own", -6},
     {"caption_unreadable", 0, false, 0, true, IDYES, true, 0, false,
-     "libraries mutex:own caption box:VERSION_INFO_FAILED:0x30:error close:own", -5},
+     "mutex:own caption box:VERSION_INFO_FAILED:0x30:error close:own", -5},
     {"game_running", 0, true, ERROR_ALREADY_EXISTS, true, IDYES, true, 0, false,
-     "libraries mutex:own caption mutex:engine box:GAME_RUNNING:0x30:caption close:engine close:own", -2},
+     "mutex:own caption mutex:engine box:GAME_RUNNING:0x30:caption close:engine close:own", -2},
     {"not_installed", 0, true, 0, false, IDYES, true, 0, false,
-     "libraries mutex:own caption mutex:engine folder:LARKWELL box:NOT_INSTALLED:0x30:caption "
+     "mutex:own caption mutex:engine folder:LARKWELL box:NOT_INSTALLED:0x30:caption "
      "close:engine close:own", -1},
     {"declined", 0, true, 0, true, IDNO, true, 0, false,
-     "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
+     "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
      "close:engine close:own", -3},
     {"box_failed_is_no", 0, true, 0, true, 0, true, 0, false,
-     "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
+     "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption "
      "close:engine close:own", -3},
     {"dialog_failed", 0, true, 0, true, IDYES, false, 0, false,
-     "libraries mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
+     "mutex:own caption mutex:engine folder:LARKWELL box:CONFIRM_UPDATE:0x124:caption dialog "
      "box:DIALOG_FAILED:0x30:caption close:engine close:own", -4},
 };
 
@@ -194,7 +195,7 @@ TEST_F(Startup, EveryCheckStopsWithItsMessageAndCode)
         current = &s;
         trace.clear();
         EXPECT_EQ(run_startup(FAKE, nullptr, 5), s.exit_code);
-        EXPECT_EQ(trace, s.trace);
+        EXPECT_EQ(trace, FIRST + s.trace);
         EXPECT_EQ(dialog_handle, nullptr);
     }
 }

@@ -20,27 +20,17 @@ void require(bool condition)
         __builtin_trap();
 }
 
-// Single-byte ASCII letters in capitals; double-byte characters stay whole.
-std::string upper_ascii(const std::string& path)
+// `path` with `change` applied to each single-byte character; double-byte
+// characters stay whole.
+template <typename Change>
+std::string single_bytes(const std::string& path, Change change)
 {
     std::string out = path;
     for (size_t i = 0; i < out.size(); ++i) {
         if (os_is_ansi_lead_byte(static_cast<uint8_t>(out[i])) && i + 1 < out.size())
             ++i;
-        else if (out[i] >= 'a' && out[i] <= 'z')
-            out[i] = static_cast<char>(out[i] - 0x20);
-    }
-    return out;
-}
-
-std::string slashes(const std::string& path)
-{
-    std::string out = path;
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (os_is_ansi_lead_byte(static_cast<uint8_t>(out[i])) && i + 1 < out.size())
-            ++i;
-        else if (out[i] == '\\')
-            out[i] = '/';
+        else
+            out[i] = change(out[i]);
     }
     return out;
 }
@@ -73,8 +63,10 @@ void check_resolves_inside(const std::string& path)
 void check_key(const std::string& path, const TargetKey& key)
 {
     const bool open_end = ends_in_lone_lead_byte(path);
-    const std::string variants[] = {upper_ascii(path), slashes(path), ".\\" + path, path + ".", path + " ",
-                                    path + ". ."};
+    const std::string variants[] = {
+        single_bytes(path, [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c; }),
+        single_bytes(path, [](char c) { return c == '\\' ? '/' : c; }),
+        ".\\" + path, path + ".", path + " ", path + ". ."};
     for (const std::string& v : variants) {
         TargetKey other;
         if (v.size() < OS_PATH_SIZE && !(open_end && v.size() > path.size() && v.compare(0, path.size(), path) == 0)) {
