@@ -118,11 +118,10 @@ TEST_F(ReleaseHistory, CumulativePatchBringsEitherEarlierReleaseToTheLatest)
     ASSERT_EQ(v2_built.status, 0) << v2_built.err;
     EXPECT_NE(v2_built.out.find("ships 2 of 4 files"), std::string::npos) << v2_built.out;
     expect_brought_to("v2.exe", "game-v2", V2);
-    fs::copy_file(temp.host("game-v1/KXQ.hvl"), temp.host("v1.hvl"));
-    fs::copy_file(temp.host("game-v2/KXQ.hvl"), temp.host("v2.hvl"));
+    const std::vector<std::string> lists = {"game-v1/KXQ.hvl", "game-v2/KXQ.hvl"};
 
     // The dry run names what ships and why, and writes nothing.
-    const ToolRun dry = build("v3", {"v1.hvl", "v2.hvl"}, "v3.exe", {"--dry-run", "--json"});
+    const ToolRun dry = build("v3", lists, "v3.exe", {"--dry-run", "--json"});
     ASSERT_EQ(dry.status, 0) << dry.err;
     EXPECT_FALSE(host_file_exists(temp.host("v3.exe")));
     const nlohmann::json plan = nlohmann::json::parse(dry.out);
@@ -137,7 +136,7 @@ TEST_F(ReleaseHistory, CumulativePatchBringsEitherEarlierReleaseToTheLatest)
     EXPECT_EQ(plan.at("unchanged").size(), 1u);
     EXPECT_EQ(plan.at("total_size"), 9 + 9 + 9 + 9);
 
-    ASSERT_EQ(build("v3", {"v1.hvl", "v2.hvl"}, "v3.exe").status, 0);
+    ASSERT_EQ(build("v3", lists, "v3.exe").status, 0);
     const ToolRun inspected = patchtool({"inspect", "--json", temp.host("v3.exe")});
     EXPECT_EQ(nlohmann::json::parse(inspected.out).at("shipped").at("records").size(), 4u);
     expect_brought_to("v3.exe", "game-v1", V3);
