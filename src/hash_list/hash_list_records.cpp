@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "path_rules/list_files.h"
-#include "platform/hidden_system.h"
 #include "platform/path_buffer.h"
 #include "platform/platform.h"
+#include "platform/rewrite_beside.h"
 
 uint32_t hash_record_size(const uint8_t header[16])
 {
@@ -61,16 +61,6 @@ bool hash_count_fits(uint32_t count, uint32_t record_size, uint64_t available)
     return count <= HASH_LIST_MAX_RECORDS && static_cast<uint64_t>(count) * record_size <= available;
 }
 
-namespace {
-
-// A read-only list, or a folder of its name, is not replaced.
-bool refuses_replacing(uint32_t attributes)
-{
-    return attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
-}
-
-}  // namespace
-
 bool hash_list_replaceable(const char* dir)
 {
     char target[OS_PATH_SIZE];
@@ -85,25 +75,5 @@ bool replace_hash_list(const char* dir, FileHandle& file, const uint8_t header[1
     if (!path_join(target, sizeof target, dir, HASH_LIST_NAME) ||
         !path_join(sibling, sizeof sibling, dir, HASH_LIST_NAME, LIST_REWRITE_SUFFIX))
         return false;
-    // Windows refuses to replace a read-only list; Wine lets MoveFileExA do
-    // it, so the attribute is checked here and a protected list stays whole.
-    const uint32_t attributes = os_get_attributes(target);
-    if (refuses_replacing(attributes))
-        return false;
-    // The sibling is ours alone: a planted KXQ.hvl.new is removed, not followed.
-    if (!file.create_fresh(sibling))
-        return false;
-    bool written = file.write(header, HASH_HEADER_SIZE) == HASH_HEADER_SIZE;
-    if (written && body_size > 0)
-        written = file.write(body, body_size) == body_size;
-    // The list must be on disk before the rename makes it the only copy.
-    written = written && file.flush();
-    file.close();
-    written = written && take_over_hidden_system(attributes, sibling);
-    // MoveFileExA with MOVEFILE_REPLACE_EXISTING refuses a read-only target, so
-    // a protected list stays protected and whole.
-    if (written && os_move_replace(sibling, target))
-        return true;
-    os_delete_file(sibling);
-    return false;
+    return rewrite_beside(file, target, sibling, header, HASH_HEADER_SIZE, body, body_size);
 }

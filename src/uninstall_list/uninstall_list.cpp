@@ -5,8 +5,8 @@
 
 #include "path_rules/list_files.h"
 #include "platform/file_handle.h"
-#include "platform/hidden_system.h"
 #include "platform/path_buffer.h"
+#include "platform/rewrite_beside.h"
 #include "uninstall_list/text.h"
 
 namespace {
@@ -70,12 +70,6 @@ std::unique_ptr<char[]> convert_if_utf8(std::unique_ptr<char[]> text, size_t* le
     return narrow;
 }
 
-// A read-only list, or a folder of its name, is not replaced.
-bool refuses_replacing(uint32_t attributes)
-{
-    return attributes != OS_INVALID_ATTRIBUTES && (attributes & (OS_ATTRIBUTE_READONLY | OS_ATTRIBUTE_DIRECTORY));
-}
-
 // dir\uninst.lst read and taken into code page 932, or an empty pointer.
 std::unique_ptr<char[]> read_list(const char* path, size_t* length)
 {
@@ -95,25 +89,8 @@ bool write_uninstall_list(const char* path, const UninstallEntryList* const* lis
     std::string bytes = render_uninstall_list(lists, list_count);
     if (bytes.size() > 0xFFFFFFFFu)
         return false;
-    // Creating over a read-only list fails, and so must replacing it: Wine
-    // lets MoveFileExA replace a read-only file, so the attribute is checked.
-    uint32_t attributes = os_get_attributes(path);
-    if (refuses_replacing(attributes))
-        return false;
     FileHandle file;
-    // The sibling is ours alone: a planted uninst.lst.new is removed, not followed.
-    if (!file.create_fresh(sibling))
-        return false;
-    uint32_t count = static_cast<uint32_t>(bytes.size());
-    bool written = file.write(bytes.data(), count) == count && file.flush();
-    file.close();
-    written = written && take_over_hidden_system(attributes, sibling);
-    // MoveFileEx replaces the old list only once the new one is complete, and
-    // refuses a read-only list just as creating over it would.
-    if (written && os_move_replace(sibling, path))
-        return true;
-    os_delete_file(sibling);
-    return false;
+    return rewrite_beside(file, path, sibling, bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr, 0);
 }
 
 bool merge_uninstall_list(const char* dir, const char* const* paths)
