@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "uninstall_list/text.h"
+#include "windows_text/text.h"
 #include "uninstall_list/uninstall_list.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 #include <cstring>
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 
 const char VENDOR_KEY[] = "LARKWELL";
 const char PRODUCT_KEY[] = "\x83\x94\x83\x46\x83\x8B\x83\x82\x83\x89";

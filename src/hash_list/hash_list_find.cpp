@@ -3,7 +3,7 @@
 #include "hash_list/hash_list.h"
 #include "hash_list/hash_list_records.h"
 #include "hash_list/name_compare.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
 
 const char* path_file_part(const char* path)

@@ -4,7 +4,7 @@
 #include "hash_list/hash_list.h"
 #include "hash_list/hash_list_records.h"
 #include "platform/little_endian.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
 
 bool load_installed(const char* dir, FileHandle& file, HashListHeader* header, HashList* list)

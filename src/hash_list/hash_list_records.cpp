@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "path_rules/list_files.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
 #include "platform/rewrite_beside.h"
 

@@ -5,7 +5,7 @@
 #include "hash_list/hash_list_records.h"
 #include "path_rules/path_safety.h"
 #include "platform/little_endian.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
 
 bool write_back(const char* dir, FileHandle& file, const HashListHeader& header, const HashList& list)

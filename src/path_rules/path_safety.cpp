@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/windows_names.h"
+#include "windows_text/windows_names.h"
 
 namespace {
 

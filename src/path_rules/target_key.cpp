@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "payload/payload_format.h"
 #include "platform/little_endian.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "windows_text/code_page.h"
 #include "platform/platform.h"
-#include "platform/windows_names.h"
+#include "windows_text/windows_names.h"
 
 namespace {
 

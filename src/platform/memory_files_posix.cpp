@@ -5,7 +5,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "windows_text/code_page.h"
 
 namespace {
 

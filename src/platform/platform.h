@@ -5,6 +5,7 @@
 // components matched without regard to case, read-only = no write permission).
 #pragma once
 #include <cstdint>
+#include "windows_text/code_page_ids.h"
 
 // A raw OS file handle value. All bits set means "nothing open", as
 // INVALID_HANDLE_VALUE does; every operation on it fails.
@@ -18,8 +19,6 @@ const uint32_t OS_ATTRIBUTE_READONLY = 0x1;
 const uint32_t OS_ATTRIBUTE_DIRECTORY = 0x10;
 const uint32_t OS_ATTRIBUTE_ARCHIVE = 0x20;    // what an ordinary file reports
 const uint32_t OS_PATH_SIZE = 260;  // MAX_PATH, terminator included
-const uint32_t CODE_PAGE_932 = 932;
-const uint32_t CODE_PAGE_UTF8 = 65001;
 
 // CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
 // FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN). OS_INVALID_HANDLE on failure.

@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/code_page.h"
+#include "windows_text/code_page.h"
 #include "platform/fault_injection.h"
 #include "platform/host_path.h"
 #include "platform/memory_files.h"

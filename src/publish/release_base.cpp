@@ -8,7 +8,7 @@
 #include "path_rules/path_safety.h"
 #include "path_rules/target_key.h"
 #include "platform/file_handle.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 
 namespace {
 

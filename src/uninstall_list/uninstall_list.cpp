@@ -5,9 +5,9 @@
 
 #include "path_rules/list_files.h"
 #include "platform/file_handle.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "platform/rewrite_beside.h"
-#include "uninstall_list/text.h"
+#include "uninstall_list/text_convert.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "uninstall_list/text.h"
+#include "windows_text/text.h"
 #include "uninstall_list/uninstall_list.h"
 
 namespace {

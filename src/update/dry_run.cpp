@@ -1,7 +1,7 @@
 #include "update/dry_run.h"
 
 #include "hash_list/hash_list_format.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "uninstall_list/uninstall_list.h"
 #include "update/entry_paths.h"
 #include "update/transaction_steps.h"

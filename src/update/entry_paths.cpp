@@ -4,7 +4,7 @@
 
 #include "hash_list/hash_list_format.h"
 #include "hash_list/name_compare.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 
 const HashRecord* entry_install_path(const PayloadIndex& index, const HashList& shipped, uint32_t j,
                                      char path[OS_PATH_SIZE])

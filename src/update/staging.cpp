@@ -2,7 +2,7 @@
 // "<target>.tmp"; nothing in the installation folder is replaced here.
 #include <cstring>
 
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
 

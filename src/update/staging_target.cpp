@@ -3,7 +3,7 @@
 // installation folder into paths that fit 260 bytes.
 #include <cstring>
 
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "update/entry_paths.h"
 #include "update/transaction_steps.h"
 

@@ -1,12 +1,12 @@
 // The parameter rules that MultiByteToWideChar and WideCharToMultiByte apply
 // around the codecs: -1 means "through the terminator", a zero destination
 // length asks for the length, a destination too small fails.
-#include "platform/code_page.h"
+#include "windows_text/code_page.h"
 
 #include <cstring>
 
-#include "platform/code_page_codecs.h"
-#include "platform/platform.h"
+#include "windows_text/code_page_codecs.h"
+#include "windows_text/code_page_ids.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 // (scripts/gen-code-page-tables.sh); the rules around them are the ones the
 // platform applies: a lead byte starts a pair unless it is the last byte or the
 // next byte is NUL, in which case it stands alone as the default character.
-#include "platform/code_page.h"
-#include "platform/code_page_codecs.h"
+#include "windows_text/code_page.h"
+#include "windows_text/code_page_codecs.h"
 
 #include <cstddef>
 
 namespace {
 
-#include "platform/cp932_tables.inc"
+#include "windows_text/cp932_tables.inc"
 
 // The narrow form of every unit: the first code (single bytes, then pairs in
 // code order) that maps to it, overridden by the platform's own choices where

@@ -1,4 +1,4 @@
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 
 #include <cstring>
 

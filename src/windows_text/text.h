@@ -35,12 +35,6 @@ uint32_t decode_char(uint32_t* value, int* full_width, const char* p, TextMode m
 const char* find_char(const char* text, uint32_t value, TextMode mode);
 // Lowers single-byte A-Z in place, stepping by the detected mode's characters.
 char* to_lower(char* text);
-// New arrays owned by the caller (delete[]), or null when the conversion gives
-// nothing; with a destination (sized by the caller) the text is converted into
-// it and the result is null. to_wide uses 65001 unless the text is Shift-JIS.
-uint16_t* to_wide(uint16_t* dst, const char* text);
-// Code page: SJIS -> ansi_code_page, UTF8 -> 65001, other -> get_default_code_page().
-char* to_narrow(char* dst, const uint16_t* text, TextMode mode);
 // -1, 0 or 1 by unsigned bytes; a text that ends first is smaller.
 int text_compare(const char* a, const char* b);
 // Copies src with its terminator; returns dst.

@@ -1,11 +1,11 @@
 // The lower-case mapping of UTF-16 units as Wine's LCMapStringW applies it,
 // unit by unit, from runs of one delta (scripts/gen-code-page-tables.sh).
-#include "platform/code_page.h"
+#include "windows_text/code_page.h"
 
 #include <cstddef>
 
 namespace {
-#include "platform/lower_case_table.inc"
+#include "windows_text/lower_case_table.inc"
 }
 
 uint16_t unicode_lower(uint16_t unit)

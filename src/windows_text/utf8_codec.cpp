@@ -4,7 +4,7 @@
 // bytes already taken may include one that shows the sequence overlong or a
 // surrogate; a sequence that would run past the end of the input, which
 // takes all that is left. A lone surrogate in UTF-16 becomes U+FFFD.
-#include "platform/code_page_codecs.h"
+#include "windows_text/code_page_codecs.h"
 
 namespace {
 

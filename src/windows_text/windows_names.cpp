@@ -1,8 +1,8 @@
-#include "platform/windows_names.h"
+#include "windows_text/windows_names.h"
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "windows_text/ansi_char.h"
 
 namespace {
 
@@ -39,13 +39,6 @@ bool is_device_base(const char* base, uint32_t n)
     return false;
 }
 
-// Length of the character at p of the n bytes left: 2 for a lead byte with its
-// trail byte, else 1.
-uint32_t char_length(const char* p, uint32_t n)
-{
-    return n >= 2 && os_is_ansi_lead_byte(static_cast<uint8_t>(p[0])) && p[1] != '\0' ? 2 : 1;
-}
-
 bool is_separator(char c)
 {
     return c == '\\' || c == '/';
@@ -57,7 +50,7 @@ WindowsNameProblem windows_name_problem(const char* name, uint32_t length)
 {
     uint32_t base = length;  // up to the first "." that is a character of its own
     for (uint32_t i = 0; i < length;) {
-        const uint32_t n = char_length(name + i, length - i);
+        const uint32_t n = ansi_char_length(name + i, length - i);
         if (n == 1 && is_refused_character(static_cast<uint8_t>(name[i])))
             return WINDOWS_NAME_CHARACTER;
         if (n == 1 && name[i] == '.' && base == length)
@@ -73,7 +66,7 @@ WindowsNameProblem windows_path_problem(const char* path)
     uint32_t start = 0;
     for (uint32_t i = 0; i <= length;) {
         if (i < length && !is_separator(path[i])) {
-            i += char_length(path + i, length - i);
+            i += ansi_char_length(path + i, length - i);
             continue;
         }
         const WindowsNameProblem problem = windows_name_problem(path + start, i - start);

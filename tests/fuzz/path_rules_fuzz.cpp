@@ -10,7 +10,7 @@
 #include "fuzz_support.h"
 #include "path_rules/target_rules.h"
 #include "platform/host_path.h"
-#include "platform/windows_names.h"
+#include "windows_text/windows_names.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "uninstall_list/text.h"
+#include "uninstall_list/text_convert.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

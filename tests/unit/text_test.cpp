@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "uninstall_list/text.h"
+#include "uninstall_list/text_convert.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
-#include "uninstall_list/text.h"
+#include "uninstall_list/text_convert.h"
 #include "uninstall_list/uninstall_list.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "windows_text/code_page.h"
 #include "platform/platform.h"
 
 namespace {

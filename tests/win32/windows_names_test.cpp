@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "path_rules/target_key.h"
-#include "platform/windows_names.h"
+#include "windows_text/windows_names.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Turns the output of dump_code_page.exe into src/platform/cp932_tables.inc
-and src/platform/lower_case_table.inc.
+"""Turns the output of dump_code_page.exe into src/windows_text/cp932_tables.inc
+and src/windows_text/lower_case_table.inc.
 
 The tables are laid out the way the portable converter reads them, and before
 anything is written the converter's own rules are replayed here over every

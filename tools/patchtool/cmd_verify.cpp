@@ -10,7 +10,7 @@
 #include "commands.h"
 #include "hash_list/hash_list.h"
 #include "path_rules/path_safety.h"
-#include "platform/path_buffer.h"
+#include "windows_text/path_buffer.h"
 #include "terminal_progress.h"
 
 namespace {
