@@ -1,5 +1,5 @@
 #!/bin/bash
-# Regenerates src/platform/cp932_tables.inc and lower_case_table.inc from what Wine's own
+# Regenerates src/windows_text/cp932_tables.inc and lower_case_table.inc from what Wine's own
 # MultiByteToWideChar, WideCharToMultiByte and LCMapStringW do: builds the dump
 # program with the mingw cross compiler, runs it under Wine in the Japanese
 # locale (ANSI code page 932) and turns its output into compact table source.
