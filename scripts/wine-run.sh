@@ -7,13 +7,17 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/ja-locale.sh"
 updater_ja_locale "$root"
 export WINEPREFIX="${UPDATER_WINEPREFIX:-$root/build/wine/prefix}"
-export WINEARCH=win32 WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
+export WINEARCH=win32 WINEDLLOVERRIDES='mscoree,mshtml='
+if ! why="$("$root/scripts/wine-usable.sh" 2>&1)"; then
+    echo "SKIP: $why"
+    exit 77
+fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 # A harness that reads our output through a pipe would otherwise wait for
 # Wine's background processes: keep the server up, away from our pipes.
 wineserver -p </dev/null >/dev/null 2>&1 || true
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
+    exec env LC_ALL=$UPDATER_LC xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
 fi
-exec wine "$@"
+exec env LC_ALL=$UPDATER_LC wine "$@"

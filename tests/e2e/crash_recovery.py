@@ -19,7 +19,7 @@ import subprocess
 import sys
 import time
 
-from wine_session import DEVNULL, WineSession, build_patch, make_game, make_source, snapshot
+from wine_session import DEVNULL, WineSession, build_patch, make_game, make_source, snapshot, wine_unusable
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 TARGETS = ["system.arc", "Archive/data01000.arc", "Archive/data01001.arc", "Archive/empty.arc"]
@@ -221,6 +221,10 @@ def main():
     args = p.parse_args()
     if not os.access(args.patchtool, os.X_OK):
         print("SKIP: native patchtool %s not found; build the native tree first" % args.patchtool)
+        return SKIP
+    why = wine_unusable(ROOT)
+    if why:
+        print("SKIP: " + why)
         return SKIP
     os.makedirs(args.work, exist_ok=True)
     prefix = os.environ.get("UPDATER_WINEPREFIX", os.path.join(ROOT, "build", "wine", "prefix"))

@@ -13,7 +13,7 @@ import subprocess
 import sys
 
 from wine_session import (CAPTION, DEVNULL, ENGINE_MUTEX, WineSession, build_patch, checksums, hex932,
-                          make_game, make_source, snapshot, write_file, write_hash_list)
+                          make_game, make_source, snapshot, wine_unusable, write_file, write_hash_list)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
@@ -506,6 +506,10 @@ def scenario_arguments(description, extra=()):
     args.work = os.path.abspath(args.work)
     if not os.access(args.patchtool, os.X_OK):
         print("SKIP: native patchtool %s not found; build the native tree first" % args.patchtool)
+        return None
+    why = wine_unusable(ROOT)
+    if why:
+        print("SKIP: " + why)
         return None
     return args
 

@@ -10,7 +10,7 @@ import shutil
 import subprocess
 import sys
 
-from wine_session import CAPTION, DEVNULL, WineSession, checksums, snapshot, write_file, write_hash_list
+from wine_session import CAPTION, DEVNULL, WineSession, checksums, snapshot, wine_unusable, write_file, write_hash_list
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DISPLAY_ARC = "表示.arc"
@@ -118,6 +118,10 @@ def main():
     args = p.parse_args()
     if not os.access(args.patchtool, os.X_OK):
         print("SKIP: native patchtool %s not found; build the native tree first" % args.patchtool)
+        return 77
+    why = wine_unusable(ROOT)
+    if why:
+        print("SKIP: " + why)
         return 77
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)

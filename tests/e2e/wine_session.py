@@ -14,6 +14,13 @@ REG_KEY = "HKEY_LOCAL_MACHINE\\Software\\LARKWELL\\ヴェルモラ"
 DEVNULL = subprocess.DEVNULL
 
 
+def wine_unusable(root):
+    """Why this machine cannot run the Win32 programs under Wine, or None."""
+    probe = subprocess.run([os.path.join(root, "scripts", "wine-usable.sh")], stdin=DEVNULL,
+                           stdout=DEVNULL, stderr=subprocess.PIPE, text=True)
+    return probe.stderr.strip() or "wine is unusable" if probe.returncode else None
+
+
 def hex932(text):
     return text.encode("cp932").hex()
 

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Exits 0 when this machine can run the Win32 programs under Wine; otherwise
+# says why on standard error and exits 1. Debian's Wine is a 32-bit loader: a
+# kernel or sandbox without 32-bit execution refuses it ("Exec format error")
+# however complete the packages are. The Win32 and end-to-end tests are then
+# reported as skipped, not failed: the native, sanitizer and fuzz trees still
+# test every line of the portable core.
+if ! command -v wine >/dev/null 2>&1; then
+    echo "wine is not installed (scripts/install-deps.sh installs it)" >&2
+    exit 1
+fi
+if ! why="$(wine --version 2>&1 >/dev/null)"; then
+    echo "this machine cannot run Wine's 32-bit loader: ${why##*: }" >&2
+    exit 1
+fi
+exit 0
