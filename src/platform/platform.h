@@ -108,3 +108,11 @@ void os_wide_lower(uint16_t* units, uint32_t n);
 // system that holds the existing folder `dir` (quotas counted). False when
 // the folder cannot be asked about (missing, not a folder, path too long).
 bool os_free_space(const char* dir, uint64_t* bytes);
+
+// The system's error number of the last call that failed on this thread
+// (GetLastError; errno in the posix layer), for the run log. It says why, it
+// never decides anything.
+uint32_t os_last_error();
+// That error's text (FormatMessageA in the system's language; strerror) into
+// `out`, cut to fit and always terminated; "" when there is none.
+void os_error_text(uint32_t error, char* out, uint32_t size);

@@ -19,6 +19,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "windows_text/code_page.h"
@@ -537,4 +538,20 @@ bool os_free_space(const char* dir, uint64_t* bytes)
     // as a quota's are not under GetDiskFreeSpaceExA.
     *bytes = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
     return true;
+}
+
+uint32_t os_last_error()
+{
+    return static_cast<uint32_t>(errno);
+}
+
+void os_error_text(uint32_t error, char* out, uint32_t size)
+{
+    if (size == 0)
+        return;
+    out[0] = '\0';
+    if (error == 0)
+        return;
+    const char* text = std::strerror(static_cast<int>(error));
+    std::snprintf(out, size, "%s", text ? text : "");
 }

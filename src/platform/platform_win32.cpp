@@ -245,3 +245,24 @@ bool os_free_space(const char* dir, uint64_t* bytes)
     *bytes = available.QuadPart;
     return true;
 }
+
+uint32_t os_last_error()
+{
+    return GetLastError();
+}
+
+void os_error_text(uint32_t error, char* out, uint32_t size)
+{
+    if (size == 0)
+        return;
+    out[0] = '\0';
+    if (error == 0)
+        return;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, out,
+                             size, nullptr);
+    // The system's text ends in CR LF, which a log line does not want.
+    while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n'))
+        out[--n] = '\0';
+    if (n == 0)
+        out[0] = '\0';
+}
