@@ -9,6 +9,7 @@ struct FaultState {
     uint32_t target;  // value of count[op] that triggers; 0 = disarmed
     FaultEffect effect;
     bool fired;
+    uint32_t error;
 };
 
 FaultState state = {};
@@ -41,6 +42,16 @@ uint32_t fault_count(FaultOperation op)
 bool fault_fired()
 {
     return state.fired;
+}
+
+void fault_set_error(uint32_t error)
+{
+    state.error = error;
+}
+
+uint32_t fault_error()
+{
+    return state.error;
 }
 
 bool fault_hit(FaultOperation op, FaultEffect* effect)

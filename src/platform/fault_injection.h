@@ -23,6 +23,7 @@ enum FaultOperation : uint32_t {
     FAULT_MOVE,            // os_move_replace
     FAULT_DELETE,          // os_delete_file
     FAULT_OWN_PATH,        // os_own_path (a failure reports no path, as GetModuleFileNameA can)
+    FAULT_LINK,            // os_hard_link
     FAULT_ANY,             // every one of the above, counted together
     FAULT_OPERATION_COUNT = FAULT_ANY
 };
@@ -43,6 +44,12 @@ void fault_disarm();
 uint32_t fault_count(FaultOperation op);
 // True once the armed fault has hit an operation.
 bool fault_fired();
+// The system error a spoiled operation reports (errno): by default 0, which
+// the layer reports as an I/O error, a failure no retry mends. A sharing
+// violation (EBUSY) or a refused access (EACCES) makes it one the engine
+// retries. Kept until fault_reset.
+void fault_set_error(uint32_t error);
+uint32_t fault_error();
 
 // For the platform layer: counts one operation of `op` and says whether it
 // must be spoiled; *effect := how. False when nothing applies.

@@ -116,3 +116,15 @@ uint32_t os_last_error();
 // That error's text (FormatMessageA in the system's language; strerror) into
 // `out`, cut to fit and always terminated; "" when there is none.
 void os_error_text(uint32_t error, char* out, uint32_t size);
+
+// CreateHardLinkA(new_name, existing, null): a second name for the file
+// `existing` (the name itself: a link there is linked as a link), created
+// exclusively, so an existing `new_name` fails. False, too, where the volume
+// has no hard links (FAT); the caller then moves the file aside instead.
+bool os_hard_link(const char* existing, const char* new_name);
+// The error (os_last_error) is one that goes away by itself: a sharing
+// violation or a lock (a scanner or indexer holding the file for a moment),
+// or an access refused while such a program has it open.
+bool os_error_transient(uint32_t error);
+// Sleep(ms).
+void os_sleep_ms(uint32_t ms);

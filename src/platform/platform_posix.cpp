@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "windows_text/code_page.h"
@@ -74,10 +75,15 @@ bool refuses_exclusive_access(const struct stat& st)
     return S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false);
 }
 
+// A spoiled operation says why as the system would: the error the test chose,
+// else an I/O error.
 bool injected(FaultOperation op)
 {
     FaultEffect effect;
-    return fault_hit(op, &effect);
+    if (!fault_hit(op, &effect))
+        return false;
+    errno = fault_error() ? static_cast<int>(fault_error()) : EIO;
+    return true;
 }
 
 // Transfers of a spoiled read or write: false to fail it, else *n halved or kept.
@@ -406,7 +412,9 @@ bool os_move_replace(const char* from, const char* to)
             dst = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) +
                   given.substr(sep == std::string::npos ? 0 : sep + 1);
         } else if (S_ISDIR(to_st.st_mode) || is_read_only(to_st) || file_in_use(to_st, false)) {
-            // MoveFileExA replaces neither a folder nor a read-only or open file.
+            // MoveFileExA replaces neither a folder nor a read-only or open
+            // file: access denied, or a sharing violation for the open one.
+            errno = file_in_use(to_st, false) ? EBUSY : EACCES;
             return false;
         }
     }
@@ -554,4 +562,38 @@ void os_error_text(uint32_t error, char* out, uint32_t size)
         return;
     const char* text = std::strerror(static_cast<int>(error));
     std::snprintf(out, size, "%s", text ? text : "");
+}
+
+bool os_hard_link(const char* existing, const char* new_name)
+{
+    std::string from, to;
+    if (injected(FAULT_LINK))
+        return false;
+    // The in-memory tree has no hard links, as a FAT volume has none.
+    if (memory_files_in_use())
+        return false;
+    if (!host_path(existing, &from) || !host_path(new_name, &to))
+        return false;
+    // link() makes the new name exclusively and, on Linux, links a symbolic
+    // link itself rather than what it points to.
+    if (link(from.c_str(), to.c_str()) != 0)
+        return false;
+    host_folder_changed(to);
+    return true;
+}
+
+bool os_error_transient(uint32_t error)
+{
+    // EBUSY: the layer's sharing violation. EACCES and EPERM: access refused,
+    // which a file held by another program or made immutable for a moment gives.
+    return error == EBUSY || error == EACCES || error == EPERM || error == ETXTBSY;
+}
+
+void os_sleep_ms(uint32_t ms)
+{
+    struct timespec t;
+    t.tv_sec = static_cast<time_t>(ms / 1000);
+    t.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
 }

@@ -266,3 +266,18 @@ void os_error_text(uint32_t error, char* out, uint32_t size)
     if (n == 0)
         out[0] = '\0';
 }
+
+bool os_hard_link(const char* existing, const char* new_name)
+{
+    return CreateHardLinkA(new_name, existing, nullptr) != 0;
+}
+
+bool os_error_transient(uint32_t error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+void os_sleep_ms(uint32_t ms)
+{
+    Sleep(ms);
+}
