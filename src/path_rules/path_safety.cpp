@@ -87,13 +87,13 @@ const char* path_problem_text(PathProblem problem)
     case PATH_REFUSED_NAME:
         return "holds a name Windows refuses (< > : \" | ? * or a control character) or a device name (NUL, COM1, ...)";
     case PATH_TOO_LONG:
-        return "too long for a Windows path with \".tmp\" appended";
+        return "too long for a Windows path with \".prev\" appended";
     case PATH_NAMES_FOLDER:
         return "names no file (empty, ends in a separator or \".\", or a name of only dots and spaces)";
     case PATH_LIST_FILE:
-        return "is one of the lists the updater rewrites (KXQ.hvl, KXQ.hvl.new, uninst.lst.new)";
+        return "is one of the lists the updater keeps (KXQ.hvl, uninst.lst, or their .new siblings)";
     case PATH_SHARES_FILE:
-        return "names on Windows the same file as another entry, or that entry's temporary file";
+        return "names on Windows the same file as another entry, or that entry's temporary or kept copy";
     }
     return "";
 }

@@ -12,10 +12,10 @@ enum PathProblem {
     PATH_OK,
     PATH_LEAVES_FOLDER,   // path_escapes_folder
     PATH_REFUSED_NAME,    // a character Windows refuses in a name, or a device name
-    PATH_TOO_LONG,        // with ".tmp" it does not fit a path
+    PATH_TOO_LONG,        // with ".prev" it does not fit a path
     PATH_NAMES_FOLDER,    // no file name: empty, a last "." or separator, a name of dots and spaces
-    PATH_LIST_FILE,       // KXQ.hvl under another spelling, or a list's ".new" sibling
-    PATH_SHARES_FILE,     // the target or temporary file of another entry
+    PATH_LIST_FILE,       // KXQ.hvl or uninst.lst under any spelling, or a list's ".new" sibling
+    PATH_SHARES_FILE,     // the target, temporary file or kept copy of another entry
 };
 
 // True when `path` would leave the installation folder: it starts with a

@@ -8,19 +8,33 @@
 
 namespace {
 
-const char TEMPORARY_SUFFIX[] = ".tmp";
-
 // An entry installed as one of these would be overwritten by the list
-// rewrites after the commit, or would replace the installed list itself
-// (".\KXQ.hvl", "KXQ.hvl." are KXQ.hvl on Windows) with the shipped one.
+// rewrites after the commit, or would replace a list itself (".\KXQ.hvl",
+// "KXQ.hvl." are KXQ.hvl on Windows): the installed hash list with the
+// shipped one, or the player's uninstall list, with every line only the
+// player had, before the merge could keep them.
 bool is_list_file(const TargetKey& key)
 {
     TargetKey list;
-    if (target_key(&list, HASH_LIST_NAME, nullptr) && target_keys_equal(key, list))
-        return true;
     for (const char* name : {HASH_LIST_NAME, UNINSTALL_LIST_NAME}) {
-        if (target_key(&list, name, LIST_REWRITE_SUFFIX) && target_keys_equal(key, list))
-            return true;
+        for (const char* suffix : {static_cast<const char*>(nullptr), LIST_REWRITE_SUFFIX}) {
+            if (target_key(&list, name, suffix) && target_keys_equal(key, list))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Any of a's three files is one of b's.
+bool keys_meet(const EntryTarget& a, const EntryTarget& b)
+{
+    const TargetKey* const mine[] = {&a.target, &a.tmp, &a.kept};
+    const TargetKey* const theirs[] = {&b.target, &b.tmp, &b.kept};
+    for (const TargetKey* x : mine) {
+        for (const TargetKey* y : theirs) {
+            if (target_keys_equal(*x, *y))
+                return true;
+        }
     }
     return false;
 }
@@ -38,17 +52,18 @@ PathProblem target_problem(const char* path, EntryTarget* out)
     const PathProblem problem = path_problem(path);
     if (problem != PATH_OK)
         return problem;
-    if (std::strlen(path) + sizeof TEMPORARY_SUFFIX > OS_PATH_SIZE)
+    // The longer sibling decides whether the path fits.
+    if (std::strlen(path) + sizeof KEPT_SUFFIX > OS_PATH_SIZE)
         return PATH_TOO_LONG;
-    if (!target_key(&out->target, path, nullptr) || !target_key(&out->tmp, path, TEMPORARY_SUFFIX))
+    if (!target_key(&out->target, path, nullptr) || !target_key(&out->tmp, path, STAGED_SUFFIX) ||
+        !target_key(&out->kept, path, KEPT_SUFFIX))
         return PATH_NAMES_FOLDER;
     return is_list_file(out->target) ? PATH_LIST_FILE : PATH_OK;
 }
 
 bool targets_overlap(const EntryTarget& a, const EntryTarget& b)
 {
-    return target_keys_equal(a.target, b.target) || target_keys_equal(a.target, b.tmp) ||
-           target_keys_equal(a.tmp, b.target) || target_keys_equal(a.tmp, b.tmp);
+    return keys_meet(a, b);
 }
 
 bool check_targets(const char* const* paths, uint32_t count, TargetVerdict* verdicts)

@@ -1,6 +1,7 @@
-// Which files an update may write: every entry's target and its temporary
-// file ("<target>.tmp") must be a file inside the installation folder that no
-// other entry writes and that is not one of the lists the engine rewrites.
+// Which files an update may write: every entry's target, its temporary file
+// ("<target>.tmp") and the name its old content is kept under during the
+// commit ("<target>.prev") must be files inside the installation folder that
+// no other entry writes and that are not one of the lists the engine keeps.
 // The updater checks a payload with check_targets before it creates anything;
 // patchtool's builder refuses, and its inspect flags, what it refuses.
 #pragma once
@@ -8,18 +9,25 @@
 #include "path_rules/path_safety.h"
 #include "path_rules/target_key.h"
 
-// The two files one entry writes, as keys.
+// The siblings of a target: where it is staged, and where its old content
+// waits until the hash list is rewritten, so that a failed commit can put it
+// back.
+const char STAGED_SUFFIX[] = ".tmp";
+const char KEPT_SUFFIX[] = ".prev";
+
+// The three files one entry writes, as keys.
 struct EntryTarget {
     TargetKey target;  // the path
     TargetKey tmp;     // the path + ".tmp"
+    TargetKey kept;    // the path + ".prev"
 };
 
 // What is wrong with `path` as the target of one entry, alone: path_problem,
 // then PATH_TOO_LONG, PATH_NAMES_FOLDER and PATH_LIST_FILE (a key equal to
-// KXQ.hvl, KXQ.hvl.new or uninst.lst.new in the installation's root). *out is
+// KXQ.hvl, uninst.lst or their ".new" siblings in the installation's root). *out is
 // filled when the result is PATH_OK.
 PathProblem target_problem(const char* path, EntryTarget* out);
-// One entry's target or temporary file is the other's target or temporary file.
+// One entry's target or one of its siblings is the other's target or sibling.
 bool targets_overlap(const EntryTarget& a, const EntryTarget& b);
 
 struct TargetVerdict {

@@ -27,15 +27,16 @@ TEST(TargetRules, EveryEntryGetsTheFirstRuleItBreaks)
         std::vector<TargetVerdict> verdicts;
     };
     const TargetVerdict ok = {PATH_OK, 0};
-    const std::string too_long(256, 'p');
+    const std::string too_long(255, 'p');
     const Case cases[] = {
         {"distinct files", {"a.arc", "Archive\\a.arc", nullptr, nullptr}, {ok, ok, ok, ok}},
         {"a trailing dot", {"a.arc", "b.arc", "A.arc."}, {ok, ok, {PATH_SHARES_FILE, 0}}},
         {"a file and its temporary name", {"Archive\\a.arc.tmp", "Archive\\a.arc"}, {ok, {PATH_SHARES_FILE, 0}}},
+        {"a file and its kept copy", {"a.arc", "A.arc.PREV"}, {ok, {PATH_SHARES_FILE, 0}}},
         {"the third meets the second", {"x.arc", "a.arc", "a.arc", "a.arc "},
          {ok, ok, {PATH_SHARES_FILE, 1}, {PATH_SHARES_FILE, 1}}},
-        {"list files", {"KXQ.hvl.new", "uninst.lst.NEW", ".\\KXQ.hvl", "KXQ.hvl ", "Archive\\KXQ.hvl.new"},
-         {{PATH_LIST_FILE, 0}, {PATH_LIST_FILE, 0}, {PATH_LIST_FILE, 0}, {PATH_LIST_FILE, 0}, ok}},
+        {"list files", {"KXQ.hvl.new", "uninst.lst.NEW", ".\\KXQ.hvl", "KXQ.hvl ", "Archive\\KXQ.hvl.new", "UNINST.LST."},
+         {{PATH_LIST_FILE, 0}, {PATH_LIST_FILE, 0}, {PATH_LIST_FILE, 0}, {PATH_LIST_FILE, 0}, ok, {PATH_LIST_FILE, 0}}},
         {"unsafe paths", {"..\\x", "NUL.arc", "a?b", "Archive\\", too_long.c_str()},
          {{PATH_LEAVES_FOLDER, 0}, {PATH_REFUSED_NAME, 0}, {PATH_REFUSED_NAME, 0}, {PATH_NAMES_FOLDER, 0},
           {PATH_TOO_LONG, 0}}},
