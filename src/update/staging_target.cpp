@@ -1,11 +1,12 @@
-// Where each staged entry is written: the path it installs under, checked
-// for the whole payload before anything is created, and composed with the
-// installation folder into paths that fit 260 bytes.
+// Where each staged entry is written: the path it installs under, and the
+// names it is composed into with the installation folder, which must fit 260
+// bytes.
 #include <cstring>
 
-#include "windows_text/path_buffer.h"
+#include "path_rules/target_rules.h"
 #include "update/entry_paths.h"
 #include "update/transaction_steps.h"
+#include "windows_text/path_buffer.h"
 
 void resolve_entry(UpdateSession& s, uint32_t j)
 {
@@ -22,23 +23,14 @@ bool is_hash_list_entry(const StagedEntry& e)
     return is_hash_list_path(e.path);
 }
 
-bool check_all_targets(UpdateSession& s)
-{
-    for (uint32_t j = 0; j < s.index.count; ++j)
-        resolve_entry(s, j);
-    std::vector<TargetVerdict> verdicts;
-    if (check_payload_targets(s.index, s.shipped, &verdicts))
-        return true;
-    s.result = UPDATE_E_DAMAGED;
-    return false;
-}
-
 bool prepare_target(UpdateSession& s, uint32_t j)
 {
     StagedEntry& e = s.entries[j];
-    if (!path_join(e.tmp, sizeof e.tmp, s.dir, e.path, ".tmp") ||
+    if (!path_join(e.tmp, sizeof e.tmp, s.dir, e.path, STAGED_SUFFIX) ||
+        !path_join(e.kept, sizeof e.kept, s.dir, e.path, KEPT_SUFFIX) ||
         !path_join(e.target, sizeof e.target, s.dir, e.path)) {
-        s.result = UPDATE_E_FAILED;
+        e.problem = "the path does not fit 260 bytes";
+        fail_entry(s, j, UPDATE_E_FAILED, e.problem);
         return false;
     }
     return true;

@@ -6,3 +6,6 @@
 
 extern int32_t cancel_requested;
 extern int32_t window_closed;
+
+// True when the user cancelled or the dialog was closed.
+bool stop_requested();

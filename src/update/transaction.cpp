@@ -4,23 +4,14 @@
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
 
-bool stop_requested()
-{
-    return cancel_requested != 0 || window_closed != 0;
-}
-
-bool pump_and_poll(UpdateSession& s)
-{
-    if (s.progress->pump() == 1)
-        window_closed = 1;
-    return stop_requested();
-}
-
 bool set_up(UpdateSession& s, const char* payload_path)
 {
     UpdateResult opened = open_payload(s.payload, payload_path, &s.index);
     if (opened != UPDATE_OK) {
-        s.result = opened;
+        fail(s, opened,
+             opened == UPDATE_E_TOO_MANY_ENTRIES ? "read the updater's payload (it holds more than 256 entries)"
+                                                 : "read the updater's payload",
+             payload_path);
         return false;
     }
     int version = 0;
@@ -29,7 +20,7 @@ bool set_up(UpdateSession& s, const char* payload_path)
     // not one that ships no list: one flipped bit must not install every
     // entry unverified under its bare name. Nothing has been created yet.
     if (version == SHIPPED_UNREADABLE) {
-        s.result = UPDATE_E_DAMAGED;
+        fail(s, UPDATE_E_DAMAGED, "read the shipped KXQ.hvl", payload_path);
         return false;
     }
     s.names.assign(s.index.count + 1, nullptr);
@@ -39,7 +30,7 @@ bool set_up(UpdateSession& s, const char* payload_path)
     s.progress->set_total_position(0);
     // A stop here is seen at the top of the staging loop.
     pump_and_poll(s);
-    s.buffer.assign(COPY_CHUNK_SIZE, 0);
+    s.buffer.clear();
     s.entries.assign(s.index.count, StagedEntry{});
     return true;
 }
@@ -65,15 +56,13 @@ UpdateResult run_update_from(const char* payload_path, const char* dir, Progress
     UpdateSession s;
     s.dir = dir;
     s.progress = &progress;
-    if (!load_installed(dir, s.installed_file, &s.installed_header, &s.installed))
+    s.sink = &real_folder();
+    if (!load_installed(dir, s.installed_file, &s.installed_header, &s.installed)) {
+        fail(s, UPDATE_E_FAILED, "load KXQ.hvl (missing, or not a version 2 hash list)", nullptr);
         return UPDATE_E_FAILED;
-    if (set_up(s, payload_path) && check_all_targets(s)) {
-        stage_all(s);
-        std::vector<uint8_t>().swap(s.buffer);
-        if (s.reached == s.index.count && !stop_requested())
-            commit_all(s);
-        clean_up(s);
     }
+    if (set_up(s, payload_path))
+        run_staging_order(s);
     return finish(s);
 }
 

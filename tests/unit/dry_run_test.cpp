@@ -1,6 +1,8 @@
 // The dry run against the real transaction: for each installation and payload
 // it predicts the result the update then gives, and it changes no byte of the
-// folder (not even a leftover temporary file of an earlier run).
+// folder (not even a leftover temporary file of an earlier run). Every broken
+// set-up is tried both ways on the same folder, and a real run that fails
+// leaves the folder exactly as it was, lists included.
 #include <filesystem>
 #include <functional>
 
@@ -57,6 +59,25 @@ TEST_F(DryRun, PredictsTheRealResultAndChangesNothing)
          UPDATE_E_FAILED},
         {"read-only KXQ.hvl", [&] { os_set_readonly((f.dir() + "\\KXQ.hvl").c_str()); }, UPDATE_E_FAILED},
         {"missing uninst.lst", [&] { fs::remove(f.game("uninst.lst")); }, UPDATE_E_UNINST_LIST},
+        {"a folder at a staged name", [&] { fs::create_directories(f.game("Archive/data01.arc.tmp")); }, UPDATE_E_FAILED},
+        {"a folder at a kept name", [&] { fs::create_directories(f.game("system.arc.prev")); }, UPDATE_E_FAILED},
+        {"a folder at KXQ.hvl.new", [&] { fs::create_directories(f.game("KXQ.hvl.new")); }, UPDATE_E_FAILED},
+        {"a folder at uninst.lst.new", [&] { fs::create_directories(f.game("uninst.lst.new")); }, UPDATE_E_FAILED},
+        {"links planted at every name written",
+         [&] {
+             f.put("elsewhere", "not the game's");
+             for (const char* name : {"system.arc.tmp", "system.arc.prev", "KXQ.hvl.new", "uninst.lst.new"})
+                 fs::create_symlink(f.game("elsewhere"), f.game(name));
+         },
+         UPDATE_OK},
+        {"a read-only target", [&] { os_set_readonly((f.dir() + "\\system.arc").c_str()); }, UPDATE_OK},
+        {"KXQ.hvl cut short", [&] { f.put("KXQ.hvl", std::string("WQX_V2__\0\0", 10)); }, UPDATE_E_FAILED},
+        {"an entry on uninst.lst",
+         [&] {
+             files.push_back({"uninst.lst", "UNINST.LST", "the publisher's list"});
+             write_updater();
+         },
+         UPDATE_E_DAMAGED},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -68,6 +89,8 @@ TEST_F(DryRun, PredictsTheRealResultAndChangesNothing)
         EXPECT_EQ(snapshot_folder(f.temp.path()), before);
         EXPECT_EQ(predicted, c.expected) << report.reason;
         EXPECT_EQ(run(), predicted);
+        if (predicted != UPDATE_OK && predicted != UPDATE_E_UNINST_LIST)
+            EXPECT_EQ(snapshot_folder(f.temp.path()), before) << "a failed update changed the folder";
     }
 }
 

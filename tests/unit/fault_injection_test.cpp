@@ -3,7 +3,10 @@
 // never UPDATE_OK unless the failed operation is one the transaction may
 // ignore, no game file is ever torn, no temporary file is left behind unless
 // its deletion was the failure, and KXQ.hvl and uninst.lst are always either
-// their old bytes or their complete new bytes.
+// their old bytes or their complete new bytes. One failure anywhere, in a
+// move or in the rewrite of KXQ.hvl included, leaves the folder exactly as it
+// was; only when everything fails from then on, the rollback too, may some
+// targets stay new (each whole, and a prefix of the commit order).
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -57,8 +60,9 @@ struct Fault {
 
 const char* op_name(FaultOperation op)
 {
-    static const char* const names[] = {"open_read", "create_write", "open_write", "read", "write", "seek", "flush",
-                                        "set_attributes", "get_attributes", "move", "delete", "own_path"};
+    static const char* const names[] = {"open_read", "create_write", "open_write", "read", "write",
+                                        "seek", "flush", "set_attributes", "get_attributes", "move",
+                                        "delete", "own_path", "link"};
     return op < FAULT_ANY ? names[op] : "any";
 }
 
@@ -73,7 +77,7 @@ bool is_leftover(const std::string& path)
         const std::string tail(s);
         return path.size() >= tail.size() && path.compare(path.size() - tail.size(), tail.size(), tail) == 0;
     };
-    return ends(".tmp") || ends(".new");
+    return ends(".tmp") || ends(".new") || ends(".prev");
 }
 
 class FaultInjection : public TransactionFixture {
@@ -163,6 +167,10 @@ void FaultInjection::check_outcome(const Fault& fault, UpdateResult result, cons
     if (result == UPDATE_OK || result == UPDATE_E_UNINST_LIST) {
         EXPECT_EQ(committed, std::size(TARGETS)) << "a commit reported as done is incomplete";
     }
+    if (result != UPDATE_OK && result != UPDATE_E_UNINST_LIST && fault.effect != FAULT_FAIL_FROM_THEN_ON) {
+        EXPECT_EQ(after, before) << "one failure left the folder changed";
+        return;
+    }
     if (result == UPDATE_E_DAMAGED) {
         EXPECT_EQ(committed, 0u) << "a damaged payload must change nothing";
     }
@@ -174,8 +182,10 @@ void FaultInjection::check_outcome(const Fault& fault, UpdateResult result, cons
                                        [&](const Target& t) { return item.first == t.host; });
         if (known)
             continue;
-        // Only a failed deletion may leave a temporary or sibling file behind.
-        EXPECT_TRUE(is_leftover(item.first) && fault.op == FAULT_DELETE) << "left behind: " << item.first;
+        // Only a failed deletion may leave a temporary or sibling file behind,
+        // or a rollback that failed too: its kept copies stay.
+        EXPECT_TRUE(is_leftover(item.first) && (fault.op == FAULT_DELETE || fault.effect == FAULT_FAIL_FROM_THEN_ON))
+            << "left behind: " << item.first;
     }
     check_lists(fault, result, after);
 }
@@ -243,7 +253,7 @@ TEST_F(FaultInjection, EveryFailingOperationIsReportedAndLeavesWholeFiles)
         counts[op] = fault_count(static_cast<FaultOperation>(op));
     // Every kind the update depends on is exercised at least once.
     for (FaultOperation op : {FAULT_OPEN_READ, FAULT_CREATE_WRITE, FAULT_OPEN_WRITE, FAULT_READ, FAULT_WRITE, FAULT_SEEK, FAULT_FLUSH,
-                              FAULT_SET_ATTRIBUTES, FAULT_GET_ATTRIBUTES, FAULT_MOVE, FAULT_DELETE})
+                              FAULT_SET_ATTRIBUTES, FAULT_GET_ATTRIBUTES, FAULT_MOVE, FAULT_DELETE, FAULT_LINK})
         ASSERT_GT(counts[op], 0u) << op_name(op);
 
     uint32_t runs = 0;
@@ -296,9 +306,9 @@ TEST_F(FaultInjection, StagedFilesAreFlushedBeforeTheFirstMove)
         EXPECT_EQ(run_update_from(f.updater().c_str(), f.dir().c_str(), quiet), UPDATE_E_FAILED);
         fired = fault_fired();
         EXPECT_TRUE(fired);
-        // A failed move ends the run, so every flush counted came before it.
+        // A failed move ends the commit (the rollback flushes nothing), so
+        // every flush counted came before it.
         EXPECT_EQ(fault_count(FAULT_FLUSH), c.flushes_before);
-        EXPECT_EQ(fault_count(FAULT_MOVE), c.failing_move);
         fault_reset();
     }
 }

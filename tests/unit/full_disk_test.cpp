@@ -103,10 +103,11 @@ TEST_F(FullDisk, StagingThatRunsOutOfRoomChangesNothing)
     EXPECT_EQ(disk->free_bytes(), 16 * PAGE);
 }
 
-TEST_F(FullDisk, HashListRewriteThatRunsOutOfRoomKeepsTheOldList)
+TEST_F(FullDisk, TooLittleRoomForTheNewListIsFoundBeforeAnythingChanges)
 {
-    // A long installed list (400 records, 100 KiB) and little room after the
-    // small files are staged: the sibling of KXQ.hvl cannot be written.
+    // A long installed list (400 records, 100 KiB) and room for the small
+    // file but not for the list's new copy: the room is counted before
+    // staging, so nothing is written and nothing needs putting back.
     std::vector<FixtureRecord> records;
     for (int i = 0; i < 400; ++i)
         records.push_back({"data\\file" + std::to_string(i) + ".arc", checksum_of(std::to_string(i))});
@@ -117,12 +118,7 @@ TEST_F(FullDisk, HashListRewriteThatRunsOutOfRoomKeepsTheOldList)
     f.put_updater(shipped_entries({{"system.arc", "system.arc", "new system"}}));
     const FolderSnapshot before = f.snapshot();
     EXPECT_EQ(run(), UPDATE_E_FAILED);
-    FolderSnapshot after = f.snapshot();
-    // As after any failed rewrite of the list: the file is committed, both
-    // lists keep their bytes, no sibling is left.
-    EXPECT_EQ(changed_files(before, after), std::vector<std::string>{"system.arc"});
-    EXPECT_EQ(after["system.arc"], "new system");
-    EXPECT_EQ(after["KXQ.hvl"], before.at("KXQ.hvl"));
+    EXPECT_EQ(f.snapshot(), before);
 }
 
 TEST_F(FullDisk, UninstallListRewriteThatRunsOutOfRoomKeepsTheOldList)
