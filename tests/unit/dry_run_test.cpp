@@ -72,6 +72,18 @@ TEST_F(DryRun, PredictsTheRealResultAndChangesNothing)
          UPDATE_OK},
         {"a read-only target", [&] { os_set_readonly((f.dir() + "\\system.arc").c_str()); }, UPDATE_OK},
         {"KXQ.hvl cut short", [&] { f.put("KXQ.hvl", std::string("WQX_V2__\0\0", 10)); }, UPDATE_E_FAILED},
+        {"KXQ.hvl at the limit a hash list may hold, and a new file to list",
+         [&] {
+             std::string list = hash_list_file(2, {});
+             list.resize(16 + 0x40000 * 256, '\0');
+             list[12] = 0x00, list[13] = 0x00, list[14] = 0x04;  // count 0x40000, little-endian
+             for (size_t at = 16; at < list.size(); at += 256)
+                 list[at] = 'x';
+             f.put("KXQ.hvl", list);
+             files.push_back({"fresh.arc", "fresh.arc", "a new file"});
+             write_updater();
+         },
+         UPDATE_E_FAILED},
         {"an entry on uninst.lst",
          [&] {
              files.push_back({"uninst.lst", "UNINST.LST", "the publisher's list"});

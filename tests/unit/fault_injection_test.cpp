@@ -8,6 +8,7 @@
 // was; only when everything fails from then on, the rollback too, may some
 // targets stay new (each whole, and a prefix of the commit order).
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
@@ -310,6 +311,38 @@ TEST_F(FaultInjection, StagedFilesAreFlushedBeforeTheFirstMove)
         // every flush counted came before it.
         EXPECT_EQ(fault_count(FAULT_FLUSH), c.flushes_before);
         fault_reset();
+    }
+}
+
+// A refusal that goes away by itself (a scanner holding the file for a
+// moment) is retried; one that stays ends the update with the folder as it was.
+TEST_F(FaultInjection, SharingViolationsAreRetriedUntilTheyStay)
+{
+    const struct {
+        const char* what;
+        FaultOperation op;
+        FaultEffect effect;
+        UpdateResult expected;
+    } cases[] = {
+        {"one refused create", FAULT_CREATE_WRITE, FAULT_FAIL, UPDATE_OK},
+        {"one refused move", FAULT_MOVE, FAULT_FAIL, UPDATE_OK},
+        {"a move refused for good", FAULT_MOVE, FAULT_FAIL_FROM_THEN_ON, UPDATE_E_FAILED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        restore();
+        reset_stop_flags();
+        fault_reset();
+        fault_set_error(EBUSY);
+        fault_arm(c.op, 1, c.effect);
+        ScriptedProgress quiet;
+        EXPECT_EQ(run_update_from(f.updater().c_str(), f.dir().c_str(), quiet), c.expected);
+        EXPECT_TRUE(fault_fired());
+        fault_reset();
+        if (c.expected != UPDATE_OK)
+            EXPECT_EQ(f.snapshot(), before);
+        else
+            EXPECT_EQ(f.snapshot()["system.arc"], NEW_SYSTEM);
     }
 }
 
