@@ -1,7 +1,8 @@
 // patchtool apply killed outright (SIGKILL: no clean-up of any kind) at many
 // moments of an update, as a crash or a power switch would stop it: every
-// game file is then wholly old or wholly new, KXQ.hvl and uninst.lst are
-// whole, and running the update again completes it.
+// game file is then present and wholly old or wholly new, a kept copy of an
+// old file is that whole file, KXQ.hvl and uninst.lst are whole, and running
+// the update again completes it.
 #include <signal.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -137,6 +138,10 @@ void CrashConsistency::check_whole(const FolderSnapshot& after, const FolderSnap
         const bool is_new = it != after.end() && it->second == t.new_bytes;
         const bool is_old = t.old_bytes.empty() ? it == after.end() : it != after.end() && it->second == t.old_bytes;
         EXPECT_TRUE(is_new || is_old) << t.host << " is torn";
+        // A kept copy the commit had not yet dropped is the whole old file.
+        auto kept = after.find(std::string(t.host) + ".prev");
+        if (kept != after.end())
+            EXPECT_EQ(kept->second, t.old_bytes) << t.host << ".prev is not its old content";
     }
     for (const char* list : {"KXQ.hvl", "uninst.lst"}) {
         auto it = after.find(list);
