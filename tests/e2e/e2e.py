@@ -11,6 +11,8 @@ import shutil
 import struct
 import subprocess
 import sys
+import threading
+import time
 
 from wine_session import (CAPTION, DEVNULL, ENGINE_MUTEX, WineSession, build_patch, checksums, hex932,
                           make_game, make_source, snapshot, wine_unusable, write_file, write_hash_list)
@@ -370,6 +372,76 @@ def uninstall_list_fails(ctx, c):
                   prepare=lambda: os.remove(os.path.join(ctx.game, "uninst.lst")), installed=True)
 
 
+# A scanner or indexer holding a game file, played by the immutable attribute:
+# Linux then refuses to link, rename or replace the file, and Wine reports it
+# as access denied. The game lives in a Japanese-named folder, as players' do.
+LOCKED = "Archive/data01001.arc"
+
+
+def snapshot_file(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def locked_target(ctx, c, release_after):
+    game = os.path.join(ctx.work, "ゲーム フォルダ")
+    shutil.rmtree(game, ignore_errors=True)
+    shutil.copytree(ctx.template_dir, game)
+    before = snapshot(game)
+    locked = os.path.join(game, LOCKED)
+    if subprocess.run(["chattr", "+i", locked], capture_output=True).returncode != 0:
+        c.failures.append("chattr +i is not available here (needs root and a file system that keeps it)")
+        return
+    first = os.path.join(game, "system.arc")
+    new_first = snapshot(ctx.source)["system.arc"]
+
+    def release():
+        # Once the commit has begun (the first target is new), the lock
+        # lasts about one second more.
+        deadline = time.time() + 60
+        while time.time() < deadline and snapshot_file(first) != new_first:
+            time.sleep(0.02)
+        time.sleep(1.0)
+        subprocess.run(["chattr", "-i", locked])
+    releaser = threading.Thread(target=release) if release_after else None
+    log = ctx.session.run_log()
+    logged_before = len(log.read()) if log.exists() else 0
+    ctx.session.set_install_folder(game)
+    try:
+        if releaser:
+            releaser.start()
+        r = ctx.run(ctx.payloads["good"], ["box=yes", "box=ok"])
+    finally:
+        if releaser:
+            releaser.join()
+        subprocess.run(["chattr", "-i", locked])
+        ctx.session.set_install_folder(ctx.game)
+    if release_after:
+        check_box(c, r, 2, "UPDATE_COMPLETED", "information", OK)
+        check_exit(c, r, 0)
+        c.equal("the locked file is new", snapshot(game).get(LOCKED), snapshot(ctx.source)[LOCKED])
+    else:
+        check_box(c, r, 2, "UPDATE_FAILED", "warning", OK)
+        check_exit(c, r, -2147483644)
+        check_unchanged(c, game, before)
+        text = log.read()[logged_before:].decode("cp932", "replace")
+        name = LOCKED.replace("/", "\\")
+        c.true("the log names the locked file and its system error",
+               any(name in line and "system error" in line for line in text.splitlines()))
+    shutil.rmtree(game, ignore_errors=True)
+
+
+def locked_for_good(ctx, c):
+    locked_target(ctx, c, release_after=False)
+
+
+def locked_for_a_moment(ctx, c):
+    locked_target(ctx, c, release_after=True)
+
+
 RELEASE_1 = {"system.arc": b"v1 system " * 400, "Archive/data01000.arc": b"v1 data01000 " * 3000,
              "Archive/data01001.arc": b"v1 data01001 " * 500}
 RELEASE_2 = dict(RELEASE_1, **{"system.arc": b"v2 system " * 450, "Archive/data01002.arc": b"v2 data01002 " * 800})
@@ -488,7 +560,7 @@ GROUPS = {
                    expand_sz_value, caption_without_nul, declined]),
     "update": (8, [completed, signed_completed, truncated_payload, checksum_mismatch, too_many_entries,
                    shipped_list_damaged, colliding_targets, temporary_file_fails, uninstall_list_fails,
-                   shift_jis_uninstall_list, cumulative_patch]),
+                   shift_jis_uninstall_list, cumulative_patch, locked_for_good, locked_for_a_moment]),
     "interrupt": (64, [cancel_confirmed, cancel_declined, window_closed, quit_message]),
 }
 

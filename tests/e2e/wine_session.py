@@ -4,6 +4,7 @@ from our pipes, the game's registry value, and the fixtures every run needs
 (a game installation and payloads built with the native patchtool)."""
 
 import os
+import pathlib
 import shutil
 import struct
 import subprocess
@@ -97,6 +98,13 @@ class WineSession:
     @staticmethod
     def winpath(path):
         return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+    def run_log(self):
+        """The updater's run log in the prefix's temporary folder, as a
+        pathlib.Path (which may not exist yet)."""
+        found = sorted(pathlib.Path(self.prefix, "drive_c", "users").glob("*/Temp/Velmora-updater.log"))
+        return found[0] if found else pathlib.Path(self.prefix, "drive_c", "users", "root", "Temp",
+                                                   "Velmora-updater.log")
 
     def set_install_folder(self, folder, kind="sz"):
         """Registers `folder` (a Linux path) as the game's installation; None
