@@ -4,6 +4,9 @@
 # on the same filesystem, warm cache, in the same run; once with neither side
 # flushing (fsync disabled by eatmydata for the update, which always flushes)
 # and once with both flushing. Prints each ratio; asserts nothing.
+# APPLY_BASELINE=PATCHTOOL also times that (earlier) patchtool's apply of the
+# same patch and prints this one's cost against it: what a change to the
+# commit (the kept copies of the old files, say) costs.
 #   bench/apply_throughput.sh [NATIVE_BUILD_DIR [WORK_DIR]]
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -61,3 +64,9 @@ report "without flushing:" "$u" "$c"
 u=$(best_of "$patchtool" apply "$work/patch.exe" "$work/install")
 c=$(best_of "$plain_copy" --flush "$work/copy" "${files[@]}")
 report "with flushing:" "$u" "$c"
+if [ -n "${APPLY_BASELINE:-}" ]; then
+    b=$(best_of "$APPLY_BASELINE" apply "$work/patch.exe" "$work/install")
+    u=$(best_of "$patchtool" apply "$work/patch.exe" "$work/install")
+    awk -v u="$u" -v b="$b" 'BEGIN {
+        printf "  %-28s update %6.3f s  baseline %6.3f s  ratio %.3f\n", "against the baseline:", u, b, u / b }'
+fi

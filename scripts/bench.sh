@@ -12,12 +12,16 @@ win32="${BENCH_WIN32:-$root/build/win32}"
 export UPDATER_WINEPREFIX="${UPDATER_WINEPREFIX:-$root/build/wine/prefix}"
 
 section() { printf '\n== %s\n' "$1"; }
+# The Win32 parts need Wine's 32-bit loader; a machine without it says why once.
+wine_why="$("$root/scripts/wine-usable.sh" 2>&1)" || true
 
 section "checksum, native (Google Benchmark)"
 "$native/bench/checksum_bench" --benchmark_min_time=0.2 --benchmark_repetitions=5
 
 section "checksum, 32-bit Win32 build under Wine"
-if [ -f "$win32/bench/checksum_timing.exe" ]; then
+if [ -n "$wine_why" ]; then
+    echo "(skipped: $wine_why)"
+elif [ -f "$win32/bench/checksum_timing.exe" ]; then
     "$root/scripts/wine-run.sh" "$win32/bench/checksum_timing.exe" 2>/dev/null
     WINEPREFIX="$UPDATER_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
 else
@@ -42,7 +46,9 @@ section "update throughput, native"
 "$root/bench/apply_throughput.sh" "$native" "$native/bench-apply"
 
 section "update throughput, updater.exe under Wine"
-if [ -f "$win32/updater.exe" ] && [ -f "$win32/bench/plain_copy.exe" ]; then
+if [ -n "$wine_why" ]; then
+    echo "(skipped: $wine_why)"
+elif [ -f "$win32/updater.exe" ] && [ -f "$win32/bench/plain_copy.exe" ]; then
     python3 "$root/bench/updater_throughput.py" --native "$native" --win32 "$win32" --work "$native/bench-updater"
 else
     echo "(not built: $win32/updater.exe or $win32/bench/plain_copy.exe)"
