@@ -145,7 +145,7 @@ def group_kill(session, ctx):
         verify = subprocess.run([ctx.args.patchtool, "verify", ctx.game], capture_output=True)
         ctx.expect("%s: patchtool verify after the rerun" % label, verify.returncode == 0)
         after = snapshot(ctx.game)
-        leftovers = [p for p in after if p.endswith(".tmp") or p.endswith(".new")]
+        leftovers = [p for p in after if p.endswith((".tmp", ".new", ".prev"))]
         ctx.expect("%s: left behind after the rerun: %r" % (label, leftovers), not leftovers)
         ctx.expect("%s: rerun ends where a clean run ends" % label, after == done)
 
