@@ -1,4 +1,4 @@
-#include "platform/memory_files.h"
+#include "memory_files.h"
 
 #include <cstring>
 #include <map>
