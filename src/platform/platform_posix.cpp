@@ -446,11 +446,6 @@ void os_ansi_lower(char* text)
     cp932_lower(text);
 }
 
-bool os_is_ansi_lead_byte(uint8_t b)
-{
-    return cp932_is_lead_byte(b);
-}
-
 uint64_t os_size64(OsHandle h)
 {
     PosixFile* f = find_handle(h);
