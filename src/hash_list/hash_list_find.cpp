@@ -3,8 +3,9 @@
 #include "hash_list/hash_list.h"
 #include "hash_list/hash_list_records.h"
 #include "hash_list/name_compare.h"
-#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
+#include "windows_text/ansi_char.h"
+#include "windows_text/path_buffer.h"
 
 const char* path_file_part(const char* path)
 {
@@ -12,18 +13,13 @@ const char* path_file_part(const char* path)
     const char* p = path;
     // A one-character drive prefix ("C:") ends before the file part; a lead
     // byte in front of the colon would make the colon its trail byte instead.
-    if (p[0] && !os_is_ansi_lead_byte(static_cast<uint8_t>(p[0])) && p[1] == ':')
+    if (p[0] && !ansi_lead_byte(static_cast<uint8_t>(p[0])) && p[1] == ':')
         part = p = path + 2;
-    while (*p) {
-        if (os_is_ansi_lead_byte(static_cast<uint8_t>(*p))) {
-            // A trail byte equal to "\" belongs to its character, and a lead
-            // byte right before the terminator has no trail to skip.
-            p += p[1] ? 2 : 1;
-            continue;
-        }
+    // A trail byte equal to "\" belongs to its character: only a character
+    // of its own separates.
+    for (; *p; p += ansi_char_length(p)) {
         if (*p == '\\' || *p == '/')
             part = p + 1;
-        ++p;
     }
     return part;
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "windows_text/ansi_char.h"
 #include "windows_text/windows_names.h"
 
 namespace {
@@ -12,13 +12,9 @@ bool is_separator(char c)
     return c == '\\' || c == '/';
 }
 
-// Length of the character at p: 2 for a lead byte followed by a trail byte,
-// else 1 (a lead byte right before the terminator counts alone).
 uint32_t char_length(const char* p)
 {
-    if (os_is_ansi_lead_byte(static_cast<uint8_t>(p[0])) && p[1] != '\0')
-        return 2;
-    return 1;
+    return static_cast<uint32_t>(ansi_char_length(p));
 }
 
 // A component of only dots and spaces with at least two dots: Windows drops

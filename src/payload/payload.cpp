@@ -4,8 +4,9 @@
 
 #include "payload/payload_format.h"
 #include "platform/little_endian.h"
-#include "windows_text/path_buffer.h"
 #include "platform/platform.h"
+#include "windows_text/ansi_char.h"
+#include "windows_text/path_buffer.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ void terminate_caption(char caption[1024])
     const uint32_t last = PAYLOAD_CAPTION_SIZE - 1;
     uint32_t i = 0;
     while (i < last) {
-        const uint32_t step = os_is_ansi_lead_byte(static_cast<uint8_t>(caption[i])) ? 2 : 1;
+        // No terminator within the block: a lead byte takes the byte after it.
+        const uint32_t step = ansi_lead_byte(static_cast<uint8_t>(caption[i])) ? 2 : 1;
         if (i + step > last)
             break;
         i += step;

@@ -84,8 +84,6 @@ int os_to_narrow(uint32_t code_page, const uint16_t* src, int src_len, char* dst
 // WideCharToMultiByte, so a trail byte is never folded on its own. Never
 // lengthens the text; never reads past its terminator.
 void os_ansi_lower(char* text);
-// IsDBCSLeadByteEx(932, b).
-bool os_is_ansi_lead_byte(uint8_t b);
 
 // GetFileSize with its high part: the whole size of an open file, which the
 // low part alone cuts to its last 32 bits (4 GiB + 100 bytes would read as

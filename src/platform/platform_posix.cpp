@@ -5,8 +5,7 @@
 // opened by nobody else; an open file is neither deleted nor replaced). The
 // last component of a path is the name itself, as Windows takes it: a link
 // there is created over, changed, replaced and deleted as a link, never
-// followed. While the in-memory tree is switched on (memory_files.h), every
-// operation goes there instead, after the fault hook has had its say.
+// followed.
 #include "platform/platform.h"
 
 #include <fcntl.h>
@@ -26,7 +25,6 @@
 #include "windows_text/code_page.h"
 #include "platform/fault_injection.h"
 #include "platform/host_path.h"
-#include "platform/memory_files.h"
 
 namespace {
 
@@ -167,8 +165,6 @@ OsHandle os_open_read(const char* path)
     struct stat st;
     if (injected(FAULT_OPEN_READ))
         return OS_INVALID_HANDLE;
-    if (memory_files_in_use())
-        return memory_open(path, MEMORY_READ);
     if (!host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
     // CreateFileA opens no folder without FILE_FLAG_BACKUP_SEMANTICS, and
@@ -185,8 +181,6 @@ OsHandle os_create_write(const char* path)
     struct stat st;
     if (injected(FAULT_CREATE_WRITE))
         return OS_INVALID_HANDLE;
-    if (memory_files_in_use())
-        return memory_open(path, MEMORY_CREATE_ALWAYS);
     if (!host_path(path, &host))
         return OS_INVALID_HANDLE;
     if (stat(host.c_str(), &st) == 0) {
@@ -206,8 +200,6 @@ OsHandle os_create_new(const char* path)
     // Counted with the other creates: to a caller both make the file it writes.
     if (injected(FAULT_CREATE_WRITE))
         return OS_INVALID_HANDLE;
-    if (memory_files_in_use())
-        return memory_open(path, MEMORY_CREATE_NEW);
     if (!host_path(path, &host))
         return OS_INVALID_HANDLE;
     // O_EXCL fails on any existing name, a dangling link included; the
@@ -226,8 +218,6 @@ OsHandle os_open_read_regular(const char* path)
     struct stat st;
     if (injected(FAULT_OPEN_READ))
         return OS_INVALID_HANDLE;
-    if (memory_files_in_use())
-        return memory_open(path, MEMORY_READ);  // the tree holds regular files only
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || file_in_use(st, true))
         return OS_INVALID_HANDLE;
     // O_NONBLOCK: a pipe swapped in after the lstat must not make us wait for
@@ -242,8 +232,6 @@ OsHandle os_open_write(const char* path)
     struct stat st;
     if (injected(FAULT_OPEN_WRITE))
         return OS_INVALID_HANDLE;
-    if (memory_files_in_use())
-        return memory_open(path, MEMORY_OPEN_WRITE);
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
     // As for CREATE_ALWAYS, but the file must be there and stays as it is. It
@@ -257,8 +245,6 @@ OsHandle os_open_write(const char* path)
 
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 {
-    if (memory_files_in_use())
-        return transfer_allowed(FAULT_READ, &n) ? memory_read(h, dst, n) : 0;
     PosixFile* f = find_handle(h);
     if (!f || f->writable || !transfer_allowed(FAULT_READ, &n))
         return 0;
@@ -280,8 +266,6 @@ uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 
 uint32_t os_write(OsHandle h, const void* src, uint32_t n)
 {
-    if (memory_files_in_use())
-        return transfer_allowed(FAULT_WRITE, &n) ? memory_write(h, src, n) : 0;
     PosixFile* f = find_handle(h);
     if (!f || !f->writable || !transfer_allowed(FAULT_WRITE, &n))
         return 0;
@@ -300,8 +284,6 @@ uint32_t os_write(OsHandle h, const void* src, uint32_t n)
 
 uint32_t os_seek(OsHandle h, uint32_t pos)
 {
-    if (memory_files_in_use())
-        return injected(FAULT_SEEK) ? OS_INVALID_POSITION : memory_seek(h, pos);
     PosixFile* f = find_handle(h);
     // Without a high part SetFilePointer takes the distance as signed: from
     // 0x80000000 on it is a negative position, which fails.
@@ -312,8 +294,6 @@ uint32_t os_seek(OsHandle h, uint32_t pos)
 
 uint32_t os_size(OsHandle h)
 {
-    if (memory_files_in_use())
-        return memory_size(h);
     PosixFile* f = find_handle(h);
     struct stat st;
     if (!f || fstat(f->fd, &st) != 0)
@@ -323,8 +303,6 @@ uint32_t os_size(OsHandle h)
 
 bool os_flush(OsHandle h)
 {
-    if (memory_files_in_use())
-        return !injected(FAULT_FLUSH) && memory_flush(h);
     PosixFile* f = find_handle(h);
     // FlushFileBuffers needs a handle with write access.
     if (!f || !f->writable || injected(FAULT_FLUSH))
@@ -334,10 +312,6 @@ bool os_flush(OsHandle h)
 
 void os_close(OsHandle h)
 {
-    if (memory_files_in_use()) {
-        memory_close(h);
-        return;
-    }
     for (PosixFile** link = &open_files; *link; link = &(*link)->next) {
         if (reinterpret_cast<OsHandle>(*link) == h) {
             PosixFile* f = *link;
@@ -355,8 +329,6 @@ bool os_set_normal_attributes(const char* path)
     struct stat st;
     if (injected(FAULT_SET_ATTRIBUTES))
         return false;
-    if (memory_files_in_use())
-        return memory_set_read_only(path, false);
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return false;
     // A link is never read-only here, so it has nothing to clear; changing
@@ -374,8 +346,6 @@ bool os_set_readonly(const char* path)
     struct stat st;
     if (injected(FAULT_SET_ATTRIBUTES))
         return false;
-    if (memory_files_in_use())
-        return memory_set_read_only(path, true);
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
         return false;
     return change_mode(host, st.st_mode & 07777 & ~(S_IWUSR | S_IWGRP | S_IWOTH));
@@ -387,8 +357,6 @@ bool os_move_replace(const char* from, const char* to)
     struct stat from_st, to_st;
     if (injected(FAULT_MOVE))
         return false;
-    if (memory_files_in_use())
-        return memory_move(from, to);
     if (!host_path(from, &src) || !host_path(to, &dst) || lstat(src.c_str(), &from_st) != 0 ||
         file_in_use(from_st, false))
         return false;
@@ -431,8 +399,6 @@ bool os_delete_file(const char* path)
     struct stat st;
     if (injected(FAULT_DELETE))
         return false;
-    if (memory_files_in_use())
-        return memory_delete(path);
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return false;
     // DeleteFileA; a link is removed itself, what it points to stays.
@@ -448,8 +414,6 @@ uint32_t os_get_attributes(const char* path)
     struct stat st;
     if (injected(FAULT_GET_ATTRIBUTES))
         return OS_INVALID_ATTRIBUTES;
-    if (memory_files_in_use())
-        return memory_attributes(path);
     if (!host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_ATTRIBUTES;
     uint32_t attributes = S_ISDIR(st.st_mode) ? OS_ATTRIBUTE_DIRECTORY : OS_ATTRIBUTE_ARCHIVE;
@@ -490,17 +454,8 @@ void os_ansi_lower(char* text)
     cp932_lower(text);
 }
 
-bool os_is_ansi_lead_byte(uint8_t b)
-{
-    return cp932_is_lead_byte(b);
-}
-
 uint64_t os_size64(OsHandle h)
 {
-    if (memory_files_in_use()) {
-        const uint32_t size = memory_size(h);
-        return size == OS_INVALID_FILE_SIZE ? OS_INVALID_FILE_SIZE64 : size;
-    }
     PosixFile* f = find_handle(h);
     struct stat st;
     if (!f || fstat(f->fd, &st) != 0 || st.st_size < 0)
@@ -514,9 +469,6 @@ bool os_set_attributes(const char* path, uint32_t attributes)
     struct stat st;
     if (injected(FAULT_SET_ATTRIBUTES))
         return false;
-    // The in-memory tree keeps no hidden or system attributes.
-    if (memory_files_in_use())
-        return memory_set_read_only(path, (attributes & OS_ATTRIBUTE_READONLY) != 0);
     // On the name itself: what a planted link points to is never changed.
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
         return false;
@@ -568,9 +520,6 @@ bool os_hard_link(const char* existing, const char* new_name)
 {
     std::string from, to;
     if (injected(FAULT_LINK))
-        return false;
-    // The in-memory tree has no hard links, as a FAT volume has none.
-    if (memory_files_in_use())
         return false;
     if (!host_path(existing, &from) || !host_path(new_name, &to))
         return false;

@@ -204,11 +204,6 @@ void os_ansi_lower(char* text)
     }
 }
 
-bool os_is_ansi_lead_byte(uint8_t b)
-{
-    return IsDBCSLeadByteEx(CODE_PAGE_932, b) != 0;
-}
-
 uint64_t os_size64(OsHandle h)
 {
     DWORD high = 0;

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "publish/payload_builder_internal.h"
 #include "publish/pe_signature.h"
+#include "windows_text/ansi_char.h"
 
 namespace {
 
@@ -18,13 +19,9 @@ const uint32_t COPY_BUFFER_SIZE = 0x100000;
 
 bool has_separator(const std::string& name)
 {
-    for (size_t i = 0; i < name.size(); ++i) {
-        uint8_t b = static_cast<uint8_t>(name[i]);
-        if (os_is_ansi_lead_byte(b) && i + 1 < name.size()) {
-            ++i;
-            continue;
-        }
-        if (b == '\\' || b == '/' || b == ':')
+    // A trail byte equal to "\" belongs to its character.
+    for (size_t i = 0; i < name.size(); i += ansi_char_length(&name[i], name.size() - i)) {
+        if (name[i] == '\\' || name[i] == '/' || name[i] == ':')
             return true;
     }
     return false;

@@ -14,5 +14,13 @@ const UpdateResult UPDATE_E_UNINST_LIST = 0x80000005u;
 const UpdateResult UPDATE_E_CANCELLED = 0x80000006u;
 const UpdateResult UPDATE_E_CLOSED = 0x80000007u;
 
-// Short English name of a result ("UPDATE_E_FAILED"), for tools and tests.
+// Short English name of a result ("UPDATE_E_FAILED"), for tools and tests;
+// "UPDATE_E_UNKNOWN" for a value that is no result.
 const char* update_result_name(UpdateResult result);
+// What a result means for the installation, in the tools' words; "Unknown
+// result." for a value that is no result.
+const char* result_meaning(UpdateResult result);
+// The exit code of a program whose status keeps only its low byte (patchtool
+// apply, on Linux): 0 for success, else the result's low byte, which tells
+// the results apart.
+int result_exit_code(UpdateResult result);

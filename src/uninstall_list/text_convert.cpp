@@ -10,15 +10,16 @@ uint16_t* to_wide(uint16_t* dst, const char* text)
     int n = os_to_wide(code_page, text, -1, nullptr, 0);
     if (n < 1)
         return nullptr;
-    if (dst) {
-        os_to_wide(code_page, text, -1, dst, n);
+    uint16_t* buffer = dst ? dst : new uint16_t[static_cast<uint32_t>(n) + 1];
+    if (!dst)
+        buffer[n] = 0;
+    // One conversion call for both destinations keeps the updater small.
+    const int done = os_to_wide(code_page, text, -1, buffer, n);
+    if (dst)
         return nullptr;
-    }
-    uint16_t* buffer = new uint16_t[static_cast<uint32_t>(n) + 1];
-    buffer[n] = 0;
     // A conversion that fails after the length query yields no text, not an
     // array of unset units.
-    if (os_to_wide(code_page, text, -1, buffer, n) < 1) {
+    if (done < 1) {
         delete[] buffer;
         return nullptr;
     }
@@ -44,13 +45,13 @@ char* to_narrow(char* dst, const uint16_t* text, TextMode mode)
     int n = os_to_narrow(code_page, text, -1, nullptr, 0);
     if (n < 1)
         return nullptr;
-    if (dst) {
-        os_to_narrow(code_page, text, -1, dst, n);
+    char* buffer = dst ? dst : new char[static_cast<uint32_t>(n) + 1];
+    if (!dst)
+        buffer[n] = '\0';
+    const int done = os_to_narrow(code_page, text, -1, buffer, n);
+    if (dst)
         return nullptr;
-    }
-    char* buffer = new char[static_cast<uint32_t>(n) + 1];
-    buffer[n] = '\0';
-    if (os_to_narrow(code_page, text, -1, buffer, n) < 1) {
+    if (done < 1) {
         delete[] buffer;
         return nullptr;
     }

@@ -20,3 +20,11 @@ inline size_t ansi_char_length(const char* p, size_t left)
 {
     return left >= 2 && ansi_lead_byte(static_cast<uint8_t>(p[0])) && p[1] != '\0' ? 2 : 1;
 }
+
+// The same step through text that ends at its terminator, at a byte that is
+// not the terminator: the text goes on at least to the terminator, so the
+// byte after p can be read.
+inline size_t ansi_char_length(const char* p)
+{
+    return ansi_char_length(p, 2);
+}

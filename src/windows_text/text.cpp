@@ -4,8 +4,6 @@
 
 #include "windows_text/code_page_ids.h"
 
-extern const uint32_t ansi_code_page = CODE_PAGE_932;
-extern const uint32_t default_code_page = CODE_PAGE_932;
 extern const TextMode default_text_mode = TEXT_MODE_SJIS;
 
 static inline uint8_t byte_at(const char* p, size_t i)
@@ -218,11 +216,6 @@ char* text_copy(char* dst, const char* src)
         dst[i] = src[i];
     } while (src[i++] != '\0');
     return dst;
-}
-
-uint32_t get_default_code_page()
-{
-    return default_code_page;
 }
 
 bool is_well_formed_utf8(const char* text)

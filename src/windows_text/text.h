@@ -3,6 +3,7 @@
 // a multi-byte character cut short by it ends before it.
 #pragma once
 #include <cstdint>
+#include "windows_text/code_page_ids.h"
 
 typedef uint32_t TextMode;
 const TextMode TEXT_MODE_SJIS = 0;
@@ -10,9 +11,11 @@ const TextMode TEXT_MODE_UTF8 = 1;
 const TextMode TEXT_MODE_ASCII = 0x80000000u;
 const TextMode TEXT_MODE_AUTO = 0xFFFFFFFFu;
 
-// Process-wide settings: fixed from the start, only read.
-extern const uint32_t ansi_code_page;      // 932
-extern const uint32_t default_code_page;   // 932
+// Process-wide settings: fixed from the start, only read. The code pages are
+// constants every caller sees, so a conversion through them is given the
+// number itself instead of loading it.
+const uint32_t ansi_code_page = CODE_PAGE_932;
+const uint32_t default_code_page = CODE_PAGE_932;
 extern const TextMode default_text_mode;   // TEXT_MODE_SJIS
 
 // SJIS when a byte 0x80-0xC1 or a broken sequence comes before the third
@@ -39,7 +42,10 @@ char* to_lower(char* text);
 int text_compare(const char* a, const char* b);
 // Copies src with its terminator; returns dst.
 char* text_copy(char* dst, const char* src);
-uint32_t get_default_code_page();
+inline uint32_t get_default_code_page()
+{
+    return default_code_page;
+}
 
 // Lowers single-byte A-Z in place, stepping by the characters of `mode`
 // (SJIS, UTF8 or ASCII), so a trail byte in 0x41-0x5A is never taken for a

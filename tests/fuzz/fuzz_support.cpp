@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/memory_files.h"
+#include "memory_files.h"
 
 const std::string& fuzz_scratch_dir()
 {

@@ -1,6 +1,5 @@
 // Both hash list loaders, lookups, upsert, write-back and prune over an
-// arbitrary KXQ.hvl, the installed copy held in the platform layer's
-// in-memory tree.
+// arbitrary KXQ.hvl, the installed copy held in the in-memory file tree.
 #include <cstring>
 
 #include "fuzz_support.h"

@@ -10,6 +10,7 @@
 #include "fuzz_support.h"
 #include "path_rules/target_rules.h"
 #include "platform/host_path.h"
+#include "windows_text/ansi_char.h"
 #include "windows_text/windows_names.h"
 
 namespace {
@@ -26,11 +27,11 @@ template <typename Change>
 std::string single_bytes(const std::string& path, Change change)
 {
     std::string out = path;
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (os_is_ansi_lead_byte(static_cast<uint8_t>(out[i])) && i + 1 < out.size())
-            ++i;
-        else
+    for (size_t i = 0; i < out.size();) {
+        const size_t n = ansi_char_length(&out[i], out.size() - i);
+        if (n == 1)
             out[i] = change(out[i]);
+        i += n;
     }
     return out;
 }
@@ -41,9 +42,9 @@ bool ends_in_lone_lead_byte(const std::string& path)
 {
     bool lone = false;
     for (size_t i = 0; i < path.size();) {
-        const bool lead = os_is_ansi_lead_byte(static_cast<uint8_t>(path[i]));
-        lone = lead && i + 1 == path.size();
-        i += lead && i + 1 < path.size() ? 2 : 1;
+        const size_t n = ansi_char_length(&path[i], path.size() - i);
+        lone = n == 1 && ansi_lead_byte(static_cast<uint8_t>(path[i]));
+        i += n;
     }
     return lone;
 }

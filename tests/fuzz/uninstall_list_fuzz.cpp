@@ -1,6 +1,6 @@
 // The uninstall-list parser over arbitrary text, then the whole merge over the
-// same bytes as uninst.lst in the platform layer's in-memory tree. Every pass
-// of the parser must end.
+// same bytes as uninst.lst in the in-memory file tree. Every pass of the
+// parser must end.
 #include <string>
 
 #include "fuzz_support.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "memory_files.h"
 #include "platform/fault_injection.h"
-#include "platform/memory_files.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -91,6 +91,11 @@ TEST(MemoryFiles, BehaveLikeTheDiskTheyStandIn)
     EXPECT_TRUE(memory_files_get("C:\\GAME\\new.lst", &bytes));
     EXPECT_EQ(bytes, "abc");
     EXPECT_FALSE(memory_files_put("C:\\Elsewhere\\x", "abc", 3));
+    // The fault hook spoils operations on the tree as on the disk.
+    fault_arm(FAULT_CREATE_WRITE, 1, FAULT_FAIL);
+    EXPECT_EQ(os_create_write("C:\\Game\\c.arc"), OS_INVALID_HANDLE);
+    EXPECT_TRUE(fault_fired());
+    fault_reset();
     memory_files_use(false);
     EXPECT_EQ(os_get_attributes("C:\\Game"), OS_INVALID_ATTRIBUTES);  // the disk again
 

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "windows_text/code_page.h"
 #include "platform/platform.h"
+#include "windows_text/ansi_char.h"
+#include "windows_text/code_page.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ TEST(CodePageDifferential, LeadBytesAndLowerCaseUnits)
     for (int b = 0; b < 256; ++b) {
         ++m.compared;
         if ((IsDBCSLeadByteEx(932, static_cast<BYTE>(b)) != 0) != cp932_is_lead_byte(static_cast<uint8_t>(b)) ||
-            (IsDBCSLeadByteEx(932, static_cast<BYTE>(b)) != 0) != os_is_ansi_lead_byte(static_cast<uint8_t>(b)))
+            (IsDBCSLeadByteEx(932, static_cast<BYTE>(b)) != 0) != ansi_lead_byte(static_cast<uint8_t>(b)))
             m.add("lead byte " + std::to_string(b));
     }
     for (uint32_t u = 0; u < 0x10000; ++u) {

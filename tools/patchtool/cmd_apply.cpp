@@ -9,42 +9,6 @@
 #include "terminal_progress.h"
 #include "update/transaction.h"
 
-namespace {
-
-struct ResultMeaning {
-    UpdateResult result;
-    const char* meaning;
-};
-
-// What each outcome means for the installation, in the tool's words.
-const ResultMeaning MEANINGS[] = {
-    {UPDATE_OK, "The update completed: every file is installed and both lists are updated."},
-    {UPDATE_E_DAMAGED, "The updater file is damaged or unreadable; nothing was installed."},
-    {UPDATE_E_TOO_MANY_ENTRIES, "The updater holds more than 256 files; nothing was installed."},
-    {UPDATE_E_RESERVED_3, "The updater file is damaged or unreadable; nothing was installed."},
-    {UPDATE_E_FAILED, "A file could not be written or moved into place, or the installation's KXQ.hvl "
-                      "is missing or unusable."},
-    {UPDATE_E_UNINST_LIST, "The files and KXQ.hvl were updated, but uninst.lst could not be updated."},
-    {UPDATE_E_CANCELLED, "The update was cancelled; nothing was installed."},
-    {UPDATE_E_CLOSED, "The update was stopped; nothing was installed."},
-};
-
-}  // namespace
-
-const char* result_meaning(UpdateResult result)
-{
-    for (const ResultMeaning& m : MEANINGS) {
-        if (m.result == result)
-            return m.meaning;
-    }
-    return "Unknown result.";
-}
-
-int result_exit_code(UpdateResult result)
-{
-    return result == UPDATE_OK ? EXIT_OK : static_cast<int>(result & 0xFF);
-}
-
 int cmd_apply(int argc, char** argv)
 {
     std::string given_file, given_dir;

@@ -46,10 +46,6 @@ bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);
 // also for a size that cannot be told or bytes that do not arrive.
 bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem);
 
-// What an update result means for the installation, in the tool's words.
-const char* result_meaning(UpdateResult result);
-// apply's exit code for a result: 0 for success, else the result's low byte.
-int result_exit_code(UpdateResult result);
 // apply --dry-run on `file` and `dir` (code page 932; `shown_*` UTF-8 as
 // given): prints what the update would do; result_exit_code of the prediction.
 int apply_dry_run(const std::string& file, const std::string& dir, const std::string& shown_file,

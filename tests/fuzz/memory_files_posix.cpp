@@ -1,10 +1,11 @@
-#include "platform/memory_files.h"
+#include "memory_files.h"
 
 #include <cstring>
 #include <map>
 #include <set>
 #include <vector>
 
+#include "windows_text/ansi_char.h"
 #include "windows_text/code_page.h"
 
 namespace {
@@ -42,10 +43,8 @@ std::string key_of(const char* path)
     if (n == 0 || n >= OS_PATH_SIZE)
         return std::string();
     std::string key(path, n);
-    for (size_t i = 0; i < n; ++i) {
-        if (cp932_is_lead_byte(static_cast<uint8_t>(key[i])) && i + 1 < n)
-            ++i;
-        else if (key[i] == '/')
+    for (size_t i = 0; i < n; i += ansi_char_length(&key[i], n - i)) {
+        if (key[i] == '/')
             key[i] = '\\';
     }
     cp932_lower(&key[0]);
@@ -56,10 +55,8 @@ std::string key_of(const char* path)
 std::string parent_of(const std::string& key)
 {
     size_t last = std::string::npos;
-    for (size_t i = 0; i < key.size(); ++i) {
-        if (cp932_is_lead_byte(static_cast<uint8_t>(key[i])) && i + 1 < key.size())
-            ++i;
-        else if (key[i] == '\\')
+    for (size_t i = 0; i < key.size(); i += ansi_char_length(&key[i], key.size() - i)) {
+        if (key[i] == '\\')
             last = i;
     }
     return last == std::string::npos ? std::string() : key.substr(0, last);

@@ -1,21 +1,25 @@
-// An in-memory folder tree that the posix layer uses instead of the disk while
-// it is switched on, so that fuzz targets run the list readers and writers at
-// memory speed under the same rules as on disk: "\" and "/" both separate,
-// names match after the ANSI lower-casing, paths of 260 bytes or more fail, a
-// file is created only in an existing folder, folders are neither opened nor
+// An in-memory folder tree that stands in for the disk while it is switched
+// on, so that fuzz targets run the list readers and writers at memory speed
+// under the same rules as on disk: "\" and "/" both separate, names match
+// after the ANSI lower-casing, paths of 260 bytes or more fail, a file is
+// created only in an existing folder, folders are neither opened nor
 // replaced, a read-only file is neither written, replaced nor deleted, and an
 // open file is neither deleted nor replaced (nothing here shares writing or
 // deletion). Links, pipes and devices do not exist in it. Process-wide and
 // single-threaded like the fault hook, which still counts and spoils every
-// operation. The Win32 layer never consults it.
+// operation on it.
+//
+// No shipped program contains it: memory_files_seam.cpp puts the tree in
+// place of the posix layer's file functions at link time, in the fuzz targets
+// and the tree's own test only (memory_files.cmake).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include "platform/platform.h"
 
-// Switches the posix layer to an empty tree (true) or back to the disk
-// (false). Either way every file and folder of the tree is dropped; handles
+// Switches the seam's file functions to an empty tree (true) or back to the
+// disk (false). Either way every file and folder of the tree is dropped; handles
 // into it are invalid from then on.
 void memory_files_use(bool on);
 bool memory_files_in_use();
@@ -28,8 +32,8 @@ bool memory_files_put(const char* path, const void* data, size_t size);
 // *out := the file's bytes. False when there is no such file.
 bool memory_files_get(const char* path, std::string* out);
 
-// For the posix layer: the operations of platform.h over the tree, with the
-// same results.
+// For memory_files_seam.cpp: the operations of platform.h over the tree, with
+// the same results as on disk; the fault hook is the caller's.
 enum MemoryOpen { MEMORY_READ, MEMORY_CREATE_ALWAYS, MEMORY_CREATE_NEW, MEMORY_OPEN_WRITE };
 OsHandle memory_open(const char* path, MemoryOpen how);
 uint32_t memory_read(OsHandle h, void* dst, uint32_t n);
