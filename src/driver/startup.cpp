@@ -42,7 +42,7 @@ int leave(const StartupSystem& sys, int code, const char* why)
 
 int warn_and_exit(const StartupSystem& sys, const char* text, int code, const char* why)
 {
-    sys.log_exit(code, why);
+    leave(sys, code, why);
     sys.message_box(text, caption_buffer, STYLE_WARNING);
     return code;
 }
