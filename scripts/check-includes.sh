@@ -3,7 +3,7 @@
 # architecture. Each folder has a level; a file may include its own folder and
 # folders of a lower level only, so that the arrows run one way:
 #   driver -> ui -> update -> hash_list / payload / uninstall_list
-#          -> checksum / path_rules / result -> platform -> windows_text
+#          -> checksum / path_rules / result / run_log -> platform -> windows_text
 # and the publisher's side (src/publish, tools/) sits on top of the engine.
 # It also checks that the README's layout table names every source folder.
 set -eu
@@ -14,7 +14,7 @@ level() {
     case "$1" in
         windows_text) echo 0 ;;
         platform) echo 1 ;;
-        result|checksum|path_rules) echo 2 ;;
+        result|checksum|path_rules|run_log) echo 2 ;;
         payload|hash_list|uninstall_list) echo 3 ;;
         update) echo 4 ;;
         ui|publish) echo 5 ;;

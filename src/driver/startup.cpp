@@ -32,8 +32,17 @@ struct RunMutexes {
     }
 };
 
-int warn_and_exit(const StartupSystem& sys, const char* text, int code)
+// Every way out ends the run log with the exit code and why, written before
+// any box: a player who kills the updater at its last box leaves a whole log.
+int leave(const StartupSystem& sys, int code, const char* why)
 {
+    sys.log_exit(code, why);
+    return code;
+}
+
+int warn_and_exit(const StartupSystem& sys, const char* text, int code, const char* why)
+{
+    leave(sys, code, why);
     sys.message_box(text, caption_buffer, STYLE_WARNING);
     return code;
 }
@@ -58,6 +67,7 @@ UpdateResult run_with_dialog(const StartupSystem& sys, const char* folder, int s
     sys.show_window(dialog_handle, show);
 
     UpdateResult result = sys.run_update(folder);
+    sys.log_exit(exit_code_for(result), update_result_name(result));
 
     if (dialog_handle != nullptr) {
         sys.destroy_window(dialog_handle);
@@ -75,33 +85,37 @@ UpdateResult run_with_dialog(const StartupSystem& sys, const char* folder, int s
 int run_startup(const StartupSystem& sys, HINSTANCE instance, int show)
 {
     sys.restrict_library_search();
+    sys.log_note("updater started", nullptr);
     RunMutexes mutexes(sys);
     DWORD error = 0;
     mutexes.own = sys.create_owned_mutex(UPDATER_MUTEX_NAME, &error);
-    if (error != 0)
-        return EXIT_ALREADY_RUNNING;  // another updater runs: leave silently
+    if (error != 0)  // another updater runs: leave without a word to the player
+        return leave(sys, EXIT_ALREADY_RUNNING, "another updater is running");
 
     if (!sys.load_caption(caption_buffer)) {
         std::memcpy(caption_buffer, MSG_ERROR_CAPTION, std::strlen(MSG_ERROR_CAPTION) + 1);
-        return warn_and_exit(sys, MSG_VERSION_INFO_FAILED, EXIT_NO_CAPTION);
+        return warn_and_exit(sys, MSG_VERSION_INFO_FAILED, EXIT_NO_CAPTION, "the caption block cannot be read");
     }
     // The block is a fixed field: one without a NUL must still end inside it.
     caption_buffer[CAPTION_SIZE - 1] = 0;
+    sys.log_note("caption", caption_buffer);
 
     mutexes.engine = sys.create_owned_mutex(ENGINE_MUTEX_NAME, &error);
     if (error != 0)
-        return warn_and_exit(sys, MSG_GAME_RUNNING, EXIT_GAME_RUNNING);
+        return warn_and_exit(sys, MSG_GAME_RUNNING, EXIT_GAME_RUNNING,
+                             "the game, its launcher or its uninstaller is running");
 
     char folder[INSTALL_FOLDER_SIZE];
     if (!sys.find_install_folder(folder, VENDOR_KEY, PRODUCT_KEY))
-        return warn_and_exit(sys, MSG_NOT_INSTALLED, EXIT_NOT_INSTALLED);
+        return warn_and_exit(sys, MSG_NOT_INSTALLED, EXIT_NOT_INSTALLED, "the installation is not registered");
+    sys.log_note("installation folder", folder);
 
     if (sys.message_box(MSG_CONFIRM_UPDATE, caption_buffer, STYLE_CONFIRM) != IDYES)
-        return EXIT_DECLINED;
+        return leave(sys, EXIT_DECLINED, "the player did not confirm the update");
 
     dialog_handle = sys.create_dialog(instance);
     if (dialog_handle == nullptr)
-        return warn_and_exit(sys, MSG_DIALOG_FAILED, EXIT_DIALOG_FAILED);
+        return warn_and_exit(sys, MSG_DIALOG_FAILED, EXIT_DIALOG_FAILED, "the progress dialog cannot be created");
 
     return exit_code_for(run_with_dialog(sys, folder, show));
 }

@@ -42,13 +42,19 @@ struct StartupSystem {
     UpdateResult (*run_update)(const char* dir);
     void (*destroy_window)(HWND window);
     void (*release_monitors)();
+    // Append to the run log (updater_log.h): a note, and the exit code with
+    // its reason before anything is shown about it. What becomes of the log
+    // never changes the run.
+    void (*log_note)(const char* label, const char* text);
+    void (*log_exit)(int exit_code, const char* why);
 };
 
 // The real calls (user32, advapi32, the ui and update modules).
 const StartupSystem& win32_startup_system();
 
 // The whole run: library search, mutexes, caption, game check, installation, confirmation,
-// dialog, update, report. Returns the process exit code. Uses the process-wide
+// dialog, update, report. Returns the process exit code, which the run log
+// ends with on every path. Uses the process-wide
 // caption buffer and dialog handle; closes the engine's mutex, then its own,
 // on every path.
 int run_startup(const StartupSystem& sys, HINSTANCE instance, int show);

@@ -2,9 +2,9 @@
 // ui and update modules behind them.
 #include "driver/install_folder.h"
 #include "driver/library_search.h"
+#include "driver/logged_dialog_view.h"
 #include "driver/startup.h"
 #include "payload/payload.h"
-#include "ui/dialog_progress_view.h"
 #include "ui/monitors.h"
 #include "ui/progress_dialog.h"
 #include "update/transaction.h"
@@ -49,8 +49,9 @@ void show_window(HWND window, int show) { ShowWindow(window, show); }
 UpdateResult update(const char* dir)
 {
     // Constructed after the dialog is shown: it fetches the control handles
-    // from dialog_handle once, as the transaction's first step.
-    DialogProgressView view;
+    // from dialog_handle once, as the transaction's first step. Staged
+    // entries and failures go to the run log.
+    LoggedDialogView view;
     return run_update(dir, view);
 }
 
@@ -60,7 +61,7 @@ void release() { release_monitors(); }
 const StartupSystem WIN32_SYSTEM = {
     restrict_library_search, create_owned_mutex, close_handle, read_caption, read_install_folder,
     message_box, create_dialog, gather, set_window_text, center, show_window,
-    update, destroy_window, release,
+    update, destroy_window, release, updater_log_note, updater_log_exit,
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Replays every path of the start-up sequence through a recording
 // StartupSystem: the exact order of calls (the library search restricted
-// before anything else), the message and style of each box, the exit code, and
+// before anything else), the message and style of each box, the exit code
+// and that the run log ends with it, and
 // that both mutexes are closed (engine's first) on every path. The real
 // library search restriction is tried on this process itself.
 #include <gtest/gtest.h>
@@ -118,10 +119,14 @@ UpdateResult fake_update(const char* dir)
 }
 void fake_destroy(HWND w) { record(w == DIALOG ? "destroy" : "destroy:?"); }
 void fake_release() { record("release"); }
+void fake_log_note(const char*, const char*) {}
+// The exit code the run log ended with; the trace leaves the log out.
+int logged_exit = 0;
+void fake_log_exit(int exit_code, const char*) { logged_exit = exit_code; }
 
 const StartupSystem FAKE = {
     fake_restrict, fake_mutex, fake_close, fake_caption, fake_folder, fake_box, fake_dialog, fake_gather,
-    fake_title, fake_center, fake_show, fake_update, fake_destroy, fake_release,
+    fake_title, fake_center, fake_show, fake_update, fake_destroy, fake_release, fake_log_note, fake_log_exit,
 };
 
 const char* const UPTO_DIALOG =
@@ -194,7 +199,9 @@ TEST_F(Startup, EveryCheckStopsWithItsMessageAndCode)
         SCOPED_TRACE(s.name);
         current = &s;
         trace.clear();
+        logged_exit = 12345;  // no exit code of the updater
         EXPECT_EQ(run_startup(FAKE, nullptr, 5), s.exit_code);
+        EXPECT_EQ(logged_exit, s.exit_code);
         EXPECT_EQ(trace, FIRST + s.trace);
         EXPECT_EQ(dialog_handle, nullptr);
     }
@@ -207,7 +214,9 @@ TEST_F(Startup, EveryResultIsReportedOnceAfterTheDialogIsGone)
         Scenario s = {"update", 0, true, 0, true, IDYES, true, r.result, r.closes_itself, "", 0};
         current = &s;
         trace.clear();
+        logged_exit = 12345;  // no exit code of the updater
         EXPECT_EQ(run_startup(FAKE, nullptr, 5), r.exit_code);
+        EXPECT_EQ(logged_exit, r.exit_code);
         EXPECT_EQ(trace, expected_after_update(r.rest));
         EXPECT_EQ(dialog_handle, nullptr);
     }

@@ -1,6 +1,8 @@
 #include "terminal_progress.h"
 
 #include "cli_text.h"
+#include "platform/platform.h"
+#include "run_log/run_log.h"
 #include "update/stop_flags.h"
 
 namespace {
@@ -78,6 +80,20 @@ int TerminalProgress::pump()
     if (terminal_ask_yes("Cancel the update? [y/N] "))
         cancel_requested = 1;
     return 0;
+}
+
+void TerminalProgress::failure(const char* step, const char* path, uint32_t os_error)
+{
+    char text[RUN_LOG_ERROR_TEXT_SIZE];
+    os_error_text(os_error, text, sizeof text);
+    // The system's text comes in the system's code page: 932 on the Windows
+    // the updater serves, ASCII from strerror here.
+    char detail[RUN_LOG_LINE_SIZE];
+    const bool fits = format_failure_detail(detail, sizeof detail, step, printable(path).c_str(), os_error,
+                                            printable(text).c_str());
+    finish();
+    std::fprintf(out_, "patchtool apply: %s\n", fits ? detail : "a failure too long to show");
+    redraw();
 }
 
 void TerminalProgress::show_bytes(const char* what, uint64_t done, uint64_t total)

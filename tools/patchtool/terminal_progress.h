@@ -23,6 +23,10 @@ public:
     void set_total_position(uint32_t position) override;
     // Answers Ctrl-C: on "y" sets cancel_requested. Always 0 (go on).
     int pump() override;
+    // "patchtool apply: could not <step>: <path>: system error <n>: <text>" on
+    // a line of its own, worded as the updater's run log words it; the path
+    // and the system's text shown as printable() shows names.
+    void failure(const char* step, const char* path, uint32_t os_error) override;
 
     // Byte progress of a build: "what  [bar]  done of total MiB".
     void show_bytes(const char* what, uint64_t done, uint64_t total);
