@@ -1,42 +1,34 @@
 #!/bin/sh
-# install-deps.sh against a mirror in mid-sync: an apt-get first on PATH whose
-# update fails as such a mirror fails, whose plain install cannot resolve, and
-# whose install against the release's own suite works or, on a worse day,
-# fails too. It records what it was asked: verb and target suite.
+# install-deps.sh on a mirror in mid-sync, against fakes first on PATH: apt-get
+# records verb and target suite; its update fails as such a mirror does, a
+# plain install cannot resolve, and the install against the release's own suite
+# works on the "sync" day and fails too on the "down" day.
 #   install_deps_test.sh SOURCE_DIR WORK_DIR
 set -eu
 source="$1" work="$2"
-rm -rf "$work" && mkdir -p "$work/bin"
-cd "$work/bin"
-printf '#!/bin/sh\nexit 1\n' >dpkg-query
-printf '#!/bin/sh\necho 0\n' >id
-printf '#!/bin/sh\necho i386\n' >dpkg
+rm -rf "$work" && mkdir -p "$work/bin" && cd "$work/bin"
+printf '#!/bin/sh\nexit 1\n' >dpkg-query && printf '#!/bin/sh\necho 0\n' >id && printf '#!/bin/sh\necho i386\n' >dpkg
 cat >apt-get <<'FAKE'
 #!/bin/sh
-verb="$1"; target=""
+verb="$1" target=""
 while [ $# -gt 0 ]; do case "$1" in update|install) verb="$1" ;; -t) target=" -t $2" ;; esac; shift; done
-echo "$verb$target" >>"$FAKE_APT_LOG"
-case "$verb$target" in
-    update) echo "E: Failed to fetch .../binary-i386/Packages.xz  File has unexpected size (48248 != 48412). Mirror sync in progress?" >&2; exit 100 ;;
-    "install -t bookworm") [ "$FAKE_APT_DAY" = sync ] && exit 0 ;;
+echo "$verb$target" >>"$FAKE_LOG"
+case "$verb$target@$FAKE_DAY" in
+    update@*) echo "E: Failed to fetch .../binary-i386/Packages.xz  File has unexpected size (48248 != 48412). Mirror sync in progress?" >&2; exit 100 ;;
+    "install -t bookworm@sync") exit 0 ;;
 esac
 echo "E: Unable to correct problems, you have held broken packages." >&2; exit 100
 FAKE
-chmod +x *
-echo VERSION_CODENAME=bookworm >"$work/os-release"
+chmod +x ./* && echo VERSION_CODENAME=bookworm >"$work/os-release"
 failures=0
 # day | exit | the one line it says | apt's own output shown (kept aside unless it gives up)
 while IFS='|' read -r day want_exit says shown; do
-    : >"$work/apt.log"
-    status=0
-    PATH="$work/bin:$PATH" FAKE_APT_DAY="$day" FAKE_APT_LOG="$work/apt.log" OS_RELEASE_FILE="$work/os-release" \
+    rm -f "$work/apt.log" && status=0
+    PATH="$work/bin:$PATH" FAKE_DAY="$day" FAKE_LOG="$work/apt.log" OS_RELEASE_FILE="$work/os-release" \
         INSTALL_DEPS_RETRY_PAUSE=0 sh "$source/scripts/install-deps.sh" >/dev/null 2>"$work/err" || status=$?
-    calls="$(tr '\n' ',' <"$work/apt.log")"
-    [ "$status" = "$want_exit" ] || { echo "FAILED $day: exit $status, not $want_exit"; failures=$((failures + 1)); }
-    [ "$calls" = "update,update,update,install,install -t bookworm," ] ||
-        { echo "FAILED $day: apt-get asked: $calls"; failures=$((failures + 1)); }
-    [ "$(grep -c -- "$says" "$work/err")" = 1 ] && [ "$(grep -q 'Mirror sync' "$work/err" && echo yes || echo no)" = "$shown" ] ||
-        { echo "FAILED $day: stderr:"; cat "$work/err"; failures=$((failures + 1)); }
+    got="$status $(tr '\n' , <"$work/apt.log") $(grep -c -- "$says" "$work/err") $(grep -q 'Mirror sync' "$work/err" && echo yes || echo no)"
+    [ "$got" = "$want_exit update,update,update,install,install -t bookworm, 1 $shown" ] ||
+        { echo "FAILED $day: exit, apt-get calls, notice, apt output: $got"; cat "$work/err"; failures=$((failures + 1)); }
 done <<'TABLE'
 sync|0|trying once more with the release's own suite (bookworm) as the target|no
 down|1|run: apt-get update && scripts/install-deps.sh|yes
