@@ -1,9 +1,7 @@
 #!/bin/sh
-# install-deps.sh on a mirror in mid-sync, against fakes first on PATH: apt-get
-# records verb and target suite; its update fails as such a mirror does, a
-# plain install cannot resolve, and the install against the release's own suite
-# works on the "sync" day and fails too on the "down" day.
-#   install_deps_test.sh SOURCE_DIR WORK_DIR
+# install-deps.sh against fakes first on PATH: apt-get records verb and target suite, fails update as a mirror
+# in mid-sync does and a plain install as unresolvable; the install against the release's own suite works on
+# the "sync" day and fails too on the "down" day.   install_deps_test.sh SOURCE_DIR WORK_DIR
 set -eu
 source="$1" work="$2"
 rm -rf "$work" && mkdir -p "$work/bin" && cd "$work/bin"
