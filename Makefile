@@ -12,7 +12,7 @@ CMAKE_FUZZ := cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUP
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
-.PHONY: all build deps native sanitize win32 fuzz-build test demo bench fuzz install clean
+.PHONY: all build deps native sanitize win32 fuzz-build test demo bench fuzz install package clean
 
 all: build
 
@@ -54,6 +54,11 @@ fuzz: fuzz-build
 # patchtool, the bare updater stub it builds from, the man page and the docs.
 install: native win32
 	@scripts/install.sh $(PREFIX)
+
+# The .deb and the Windows zip in build/packages/; the same commit gives the
+# same bytes.
+package: native win32
+	@scripts/package.sh
 
 clean:
 	rm -rf $(BUILD)

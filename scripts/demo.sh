@@ -5,7 +5,9 @@
 # yourself; without one it runs on a virtual display, the test driver answers
 # it, and each window is saved as build/demo/*.png. Then a second, incremental
 # patch is built against the first release's KXQ.hvl (only new and changed
-# files ship) and run the same way.
+# files ship) and run the same way. On a machine that cannot run Wine's 32-bit
+# loader (scripts/wine-usable.sh) both patches are applied with the native
+# patchtool apply, which runs the same transaction, and the demo says why.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export DEMO_ROOT="$root"
@@ -27,7 +29,7 @@ exec python3 - <<'PY'
 import os, shutil, subprocess, sys, time
 root = os.environ["DEMO_ROOT"]
 sys.path.insert(0, os.path.join(root, "tests", "e2e"))
-from wine_session import CAPTION, WineSession, build_patch, make_game, make_source, snapshot
+from wine_session import CAPTION, WineSession, build_patch, make_game, make_source, snapshot, wine_unusable
 
 demo = os.path.join(root, "build", "demo")
 os.makedirs(demo, exist_ok=True)
@@ -62,19 +64,34 @@ def outcome(what, report, before):
     after = snapshot(game)
     changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
     verify = subprocess.run([patchtool, "verify", game], capture_output=True, text=True)
-    print("demo: %s: updater exit code %s %s" % (what, report.get("exit", "?"), report.get("exit_hex", "")))
+    print(("demo: %s: %s exit code %s %s" % (what, report.get("by", "updater"), report.get("exit", "?"),
+                                             report.get("exit_hex", ""))).rstrip())
     print("demo: %s: files changed: %s" % (what, ", ".join(changed) or "none"))
     print("demo: %s: patchtool verify: %s" % (what, "all files match" if verify.returncode == 0 else
                                                  "problems:\n" + verify.stdout))
 
 
-session = WineSession(root, os.path.join(demo, "prefix"), demo)
-session.start()
+def apply_natively(exe):
+    """The same transaction without the GUI, for a machine without Wine."""
+    done = subprocess.run([patchtool, "apply", exe, game], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    return {"exit": str(done.returncode), "by": "patchtool apply"}
+
+
+why_not = wine_unusable(root)
+session = None
+if why_not:
+    print("demo: the real updater cannot run here (%s); the patches are applied with patchtool apply" % why_not)
+else:
+    session = WineSession(root, os.path.join(demo, "prefix"), demo)
+    session.start()
 try:
-    session.set_install_folder(game)
-    session.server_down()
-    session.server_up()
-    if interactive:
+    if session is not None:
+        session.set_install_folder(game)
+        session.server_down()
+        session.server_up()
+    if session is None:
+        report = apply_natively(patch)
+    elif interactive:
         report = run_plainly(patch)
     else:
         shots = ["confirmation", "progress", "result"]
@@ -125,9 +142,13 @@ try:
         print("demo: the second patch could not be built: " + built.stderr.strip())
     else:
         before = snapshot(game)
-        session.server_down()
-        session.server_up()
-        outcome("second patch", run_plainly(patch2), before)
+        if session is None:
+            outcome("second patch", apply_natively(patch2), before)
+        else:
+            session.server_down()
+            session.server_up()
+            outcome("second patch", run_plainly(patch2), before)
 finally:
-    session.stop()
+    if session is not None:
+        session.stop()
 PY

@@ -20,7 +20,7 @@ for p in cmake g++ make googletest libgtest-dev libbenchmark-dev \
          mingw-w64 g++-mingw-w64-i686 wine wine32:i386 xvfb xauth locales \
          fonts-ipafont-gothic fonts-wine clang libclang-rt-14-dev \
          imagemagick x11-apps python3 eatmydata libeatmydata1:i386 openssl osslsigncode \
-         nlohmann-json3-dev libcli11-dev dpkg-dev lintian zip unzip; do
+         nlohmann-json3-dev libcli11-dev dpkg-dev lintian fakeroot zip unzip; do
     have_pkg "$p" || need="$need $p"
 done
 

@@ -76,7 +76,7 @@ bool write_staged(UpdateSession& s, uint32_t j)
         fail_entry(s, j, UPDATE_E_DAMAGED, "verify the staged file (its bytes do not match the shipped checksum)");
         return false;
     }
-    s.progress->entry_staged(e.path);
+    s.progress->entry_staged(e.target);
     return true;
 }
 
