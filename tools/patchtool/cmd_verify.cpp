@@ -84,10 +84,11 @@ int cmd_verify(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     std::string dir, problem;
-    if (!utf8_to_cp932(given, &dir)) {
-        std::fprintf(stderr, "patchtool verify: the path cannot be written in code page 932\n");
+    if (!host_operand("verify", given, &dir))
         return EXIT_USAGE;
-    }
+    const char* kind = operand_kind_problem(dir, true);
+    if (*kind)
+        return refuse_operand("verify", given, kind);
     HashList records;
     int version = 0;
     if (!read_list(dir, &records, &version, &problem)) {

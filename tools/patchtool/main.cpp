@@ -7,6 +7,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -96,6 +97,23 @@ int usage_error(const char* name, const char* message)
     if (command)
         std::fprintf(stderr, "usage: patchtool %s %s\n", command->name, command->usage);
     return EXIT_USAGE;
+}
+
+int refuse_operand(const char* command, const std::string& given, const char* message)
+{
+    std::fprintf(stderr, "patchtool %s: %s: %s\n", command, printable_utf8(given).c_str(), message);
+    return EXIT_USAGE;
+}
+
+const char* operand_kind_problem(const std::string& seam, bool want_folder)
+{
+    const uint32_t attributes = os_get_attributes(seam.c_str());
+    if (attributes == OS_INVALID_ATTRIBUTES)
+        return "no such file or folder";
+    const bool folder = (attributes & OS_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder != want_folder)
+        return want_folder ? "not a folder" : "a folder, not a file";
+    return "";
 }
 
 int main(int argc, char** argv)
