@@ -15,6 +15,8 @@ TEST(PatchtoolExitCodes, UsageAndRefusedInputExitTwoFailedWorkExitsOne)
     std::filesystem::create_directories(folder);
     std::filesystem::create_directories(game);
     write_host_file(file, "not an updater");
+    write_host_file(temp.host("big"), "");
+    std::filesystem::resize_file(temp.host("big"), (static_cast<uint64_t>(1) << 32) + 1);
     write_host_file(damaged, updater_file({{"a.arc", "a"}}, 128, 2));
     write_host_file(game + "/KXQ.hvl", hash_list_file(2, {{"a.arc", checksum_of("a")}}));
     const std::string build = "build --stub " + file + " --caption c --out " + temp.host("out.exe");
@@ -28,6 +30,7 @@ TEST(PatchtoolExitCodes, UsageAndRefusedInputExitTwoFailedWorkExitsOne)
         {"checksum", 2},
         {"checksum " + missing, 2},
         {"checksum " + folder, 2},
+        {"checksum " + temp.host("big"), 2},
         {"inspect --bogus " + file, 2},
         {"inspect " + missing, 2},
         {"inspect " + file, 2},

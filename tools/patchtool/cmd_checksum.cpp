@@ -14,8 +14,9 @@ namespace {
 // The updater stages files in 1 MiB pieces; the result does not depend on it.
 const uint32_t CHUNK = 0x100000;
 
-// EXIT_OK with *sum; else *problem (or a message of its own) and EXIT_USAGE for an operand that names
-// no file, EXIT_FAILED for a file that cannot be read or summed.
+// EXIT_OK with *sum; else *problem (or a message of its own) and EXIT_USAGE
+// for an operand that names no file or one too big for a payload entry,
+// EXIT_FAILED for a file that cannot be read.
 int checksum_file(const std::string& given, ContentChecksum* sum, std::string* problem)
 {
     std::string path;
@@ -28,6 +29,12 @@ int checksum_file(const std::string& given, ContentChecksum* sum, std::string* p
     if (!file.open_read(path.c_str())) {
         *problem = "cannot open it";
         return EXIT_FAILED;
+    }
+    // A file no payload entry can hold is refused input, like build refuses it.
+    const uint64_t size = file.size64();
+    if (size != OS_INVALID_FILE_SIZE64 && size > 0xFFFFFFFFu) {
+        *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
+        return EXIT_USAGE;
     }
     return checksum_whole_file(file, sum, problem) ? EXIT_OK : EXIT_FAILED;
 }
