@@ -8,8 +8,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // A new user's folder ~/リリース/andré/ci:2024 under a CI workspace whose names
 // hold what Windows refuses and an emoji, more than 300 bytes deep; the
 // release folder ends in a dot beside a decoy without it.
@@ -22,17 +20,14 @@ TEST(PatchtoolHostPaths, EveryCommandWorksUnderADeepFolderOfAnyName)
     deep += "/\xE3\x83\xAA\xE3\x83\xAA\xE3\x83\xBC\xE3\x82\xB9/andr\xC3\xA9/ci:2024";
     const std::string release = deep + "/1.02.", game = deep + "/game", out = deep + "/update.exe";
     for (const std::string& folder : {release + "/Archive", deep + "/1.02/Archive", game + "/Archive"})
-        fs::create_directories(folder);
+        std::filesystem::create_directories(folder);
     write_host_file(release + "/Archive/data.arc", "new data");
     write_host_file(deep + "/1.02/Archive/data.arc", "decoy");
     write_host_file(deep + "/stub.exe", std::string(4096, 'M'));
     write_host_file(game + "/Archive/data.arc", "old data");
     write_host_file(game + "/uninst.lst", "game.exe\n");
     write_host_file(game + "/KXQ.hvl", hash_list_file(2, {{"Archive\\data.arc", checksum_of("old data")}}));
-    const struct {
-        std::vector<std::string> args;
-        std::string says;
-    } steps[] = {
+    const std::pair<std::vector<std::string>, std::string> steps[] = {  // arguments, what the output says
         {{"build", "--stub", deep + "/stub.exe", "--caption", "c", "--out", out, release}, "wrote " + out},
         {{"inspect", out}, "ok"},
         {{"verify", game}, "1 of 1 records match"},
@@ -41,9 +36,9 @@ TEST(PatchtoolHostPaths, EveryCommandWorksUnderADeepFolderOfAnyName)
         {{"checksum", game + "/Archive/data.arc"}, hex_of(checksum_of("new data"))},
     };
     for (const auto& step : steps) {
-        const ToolRun run = run_tool(built_program("tools/patchtool/patchtool"), step.args);
-        EXPECT_EQ(run.status, 0) << step.args[0] << "\n" << run.out << run.err;
-        EXPECT_NE(run.out.find(step.says), std::string::npos) << step.args[0] << "\n" << run.out;
+        const ToolRun run = run_tool(built_program("tools/patchtool/patchtool"), step.first);
+        EXPECT_EQ(run.status, 0) << step.first[0] << "\n" << run.out << run.err;
+        EXPECT_NE(run.out.find(step.second), std::string::npos) << step.first[0] << "\n" << run.out;
     }
 }
 

@@ -49,7 +49,7 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     char path[OS_PATH_SIZE];
     FileHandle file;
     if (!path_join(path, sizeof path, dir.c_str(), relative))
-        return "path too long";
+        return "too long: the path inside the folder breaks the 260-byte limit of Windows paths";
     // A record that names a folder (or, with an empty path, the installation
     // folder itself) is present, as the prune after every update counts it;
     // a folder has no content to checksum.
