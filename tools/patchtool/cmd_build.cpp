@@ -163,8 +163,13 @@ BuildStatus load_bases(const std::vector<std::string>& given, TerminalProgress& 
             if (!load_base_folder(files, folders, report_progress, &step, &base, message))
                 return said_in_utf8(BUILD_FAILED, message);
         } else {
+            // A file that opens but holds no hash list is refused input, as
+            // inspect refuses a file that is no updater.
+            FileHandle probe;
+            const bool opens = probe.open_read(base.shown.c_str());
+            probe.close();
             if (!load_base_list(base.shown, &base, message))
-                return said_in_utf8(BUILD_FAILED, message);
+                return said_in_utf8(opens ? BUILD_REFUSED : BUILD_FAILED, message);
         }
         progress.finish();
         bases->push_back(base);
@@ -254,6 +259,9 @@ int cmd_build(int argc, char** argv)
     if (!host_operand("build", a.stub, &a.options.stub) || !host_operand("build", a.out, &a.options.out) ||
         !host_operand("build", a.source, &source))
         return EXIT_USAGE;
+    const char* stub_kind = operand_kind_problem(a.options.stub, false);
+    if (*stub_kind)
+        return refuse_operand("build", a.stub, (std::string("the stub: ") + stub_kind).c_str());
     if (!to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
         !list_sources(a.source, source, &files, &message)) {
         std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
