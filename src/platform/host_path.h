@@ -8,9 +8,16 @@
 // *out := the host path for `path`. Components that exist are replaced by the
 // name on disk (an exact match first, else the first name in byte order that
 // is equal after the Windows lower-case mapping); the first missing one and
-// everything after it stay as given. False for a path of 260 bytes or more
-// (MAX_PATH, terminator included), an empty one, or one that does not convert.
+// everything after it stay as given. A path that begins with a registered
+// host path's marker (host_root.h) is that host path, spelled as registered,
+// with the rest resolved inside it. False for a path of 260 bytes or more
+// (MAX_PATH, terminator included; a marker counts as its own 4 bytes), an
+// empty one, one that does not convert, or one with a name CreateFileA
+// refuses or opens as a device (inside a host path: below it).
 bool host_path(const char* path, std::string* out);
+// True when `path` is a registered host path itself, perhaps with a suffix of
+// the program's own, and so names nothing that was resolved.
+bool host_path_names_root(const char* path);
 // The layer's own change of the folder that holds `host` (a path host_path
 // gave): a name created, renamed or deleted there. The lookup forgets what it
 // knew of that folder. Changes made by anyone else are noticed through the

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "windows_text/code_page.h"
+#include "platform/host_root.h"
 #include "platform/platform.h"
+#include "windows_text/ansi_char.h"
 #include "windows_text/windows_names.h"
 
 namespace {
@@ -190,19 +192,21 @@ bool host_names_equal(const std::string& a, const std::string& b)
     return true;
 }
 
-bool host_path(const char* path, std::string* out)
+namespace {
+
+// *out := `base` ("" for the current folder, "/" or a host path) followed by
+// the code page 932 path `inside`, each component resolved as Windows and
+// Wine would find it. False when the text does not convert.
+bool resolve_inside(const char* inside, std::string base, std::string* out)
 {
-    const size_t length = std::strlen(path);
     std::string utf8;
-    // Names CreateFileA refuses, or opens as a device, are no file here.
-    if (length == 0 || length >= OS_PATH_SIZE || windows_path_problem(path) != WINDOWS_NAME_OK ||
-        !host_name(path, &utf8))
+    if (!host_name(inside, &utf8))
         return false;
     for (char& c : utf8) {
         if (c == '\\')
             c = '/';
     }
-    std::string result = utf8[0] == '/' ? "/" : "";
+    std::string result = base.empty() && !utf8.empty() && utf8[0] == '/' ? "/" : std::move(base);
     bool resolving = true;
     size_t start = 0;
     while (start <= utf8.size()) {
@@ -221,12 +225,60 @@ bool host_path(const char* path, std::string* out)
             else
                 name = found;
         }
-        if (!result.empty() && result != "/")
+        if (!result.empty() && result.back() != '/')
             result += "/";
         result += name;
     }
     *out = result.empty() ? "." : result;
     return true;
+}
+
+// The length of the suffix a program appended to a registered host path
+// (".tmp"): everything up to the first separator, whole characters only.
+size_t suffix_length(const char* rest)
+{
+    const size_t left = std::strlen(rest);
+    size_t i = 0;
+    while (i < left && rest[i] != '\\' && rest[i] != '/')
+        i += ansi_char_length(rest + i, left - i);
+    return i;
+}
+
+}  // namespace
+
+bool host_path(const char* path, std::string* out)
+{
+    const size_t length = std::strlen(path);
+    // The 260-byte limit counts what the engine's buffers hold: a registered
+    // folder's marker and the path inside it, not the folder's own spelling.
+    if (length == 0 || length >= OS_PATH_SIZE)
+        return false;
+    size_t marker = 0;
+    const std::string* root = os_host_root_at(path, &marker);
+    if (!root) {
+        // Names CreateFileA refuses, or opens as a device, are no file here.
+        return windows_path_problem(path) == WINDOWS_NAME_OK && resolve_inside(path, std::string(), out);
+    }
+    // The host spelling is used as it is, trailing dots and all; only what
+    // lies inside it follows the rules.
+    const char* rest = path + marker;
+    const size_t suffix = suffix_length(rest);
+    std::string base;
+    if (!host_name(std::string(rest, suffix).c_str(), &base))
+        return false;
+    base = *root + base;
+    if (rest[suffix] == '\0') {
+        *out = base;
+        return true;
+    }
+    const char* inside = rest + suffix + 1;
+    return windows_path_problem(inside) == WINDOWS_NAME_OK && resolve_inside(inside, base, out);
+}
+
+bool host_path_names_root(const char* path)
+{
+    size_t marker = 0;
+    return os_host_root_at(path, &marker) && path[marker + suffix_length(path + marker)] == '\0';
 }
 
 bool host_path_to_ansi(const std::string& utf8, std::string* out)

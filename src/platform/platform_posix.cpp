@@ -368,7 +368,7 @@ bool os_move_replace(const char* from, const char* to)
         if (S_ISLNK(to_st.st_mode) && stat(dst.c_str(), &pointed) == 0 && S_ISDIR(pointed.st_mode))
             return false;
         const bool same = to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino;
-        if (same) {
+        if (same && !host_path_names_root(to)) {
             // A change of case only: the target resolved to the source itself,
             // so the new last component is taken as written.
             // Split after converting: a trail byte may be 0x5C.

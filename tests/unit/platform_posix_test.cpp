@@ -8,10 +8,12 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/fault_injection.h"
 #include "platform/host_path.h"
+#include "platform/host_root.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -357,6 +359,30 @@ TEST_F(PlatformPosix, RegularReadRefusesLinksPipesAndFoldersWithoutWaiting)
     }
     EXPECT_EQ(os_open_write(win("pipe").c_str()), OS_INVALID_HANDLE);
     EXPECT_EQ(os_open_write(win("link").c_str()), OS_INVALID_HANDLE);
+}
+
+// A registered host folder is used as Linux spells it, however deep; only
+// the path inside it follows the rules, and the 260 bytes count the marker
+// and that path.
+TEST_F(PlatformPosix, HostFolderIsSpelledAsGivenAndOnlyThePathInsideFollowsTheRules)
+{
+    const std::string host = dir.host(std::string(250, 'd') + "/ci:2024 ?|\" 1.02.");
+    std::string seam;
+    ASSERT_TRUE(std::filesystem::create_directories(host) && os_host_root(host, &seam));
+    write_host_file(host + "/Data.arc", "d");
+    const std::pair<std::string, std::string> cases[] = {
+        {seam, host},
+        {seam + ".tmp", host + ".tmp"},
+        {seam + "\\data.arc.", host + "/Data.arc"},
+        {seam + "\\" + std::string(254, 'x'), host + "/" + std::string(254, 'x')},
+        {seam + "\\" + std::string(255, 'x'), "<none>"},
+        {seam + "\\a:b", "<none>"},
+        {"\x01" "999\\data.arc", "<none>"},  // no folder registered under it
+    };
+    for (const auto& c : cases) {
+        std::string resolved;
+        EXPECT_EQ(host_path(c.first.c_str(), &resolved) ? resolved : "<none>", c.second) << c.first;
+    }
 }
 
 // The case-insensitive lookup reads each folder once and keeps what it read

@@ -1,7 +1,9 @@
 #include "cli_text.h"
 
 #include <cstdint>
+#include <cstdio>
 
+#include "platform/host_root.h"
 #include "platform/platform.h"
 
 namespace {
@@ -99,4 +101,30 @@ std::string hex_text(const void* bytes, size_t n)
         out += digits[p[i] & 15];
     }
     return out;
+}
+
+std::string message_utf8(const std::string& cp932)
+{
+    std::string out;
+    size_t from = 0;
+    // A marker's 0x01 is never the trail byte of a double-byte character.
+    for (size_t i = 0; i < cp932.size(); ++i) {
+        size_t length = 0;
+        const std::string* host = cp932[i] == '\x01' ? os_host_root_at(cp932.c_str() + i, &length) : nullptr;
+        if (!host)
+            continue;
+        out += cp932_to_utf8(cp932.substr(from, i - from)) + *host;
+        i += length - 1;
+        from = i + 1;
+    }
+    return out + cp932_to_utf8(cp932.substr(from));
+}
+
+bool host_operand(const char* command, const std::string& given, std::string* seam)
+{
+    if (os_host_root(given, seam))
+        return true;
+    std::fprintf(stderr, "patchtool %s: '%s' cannot be used as a path (empty or too long; in patchtool.exe "
+                         "also a character code page 932 lacks)\n", command, printable_utf8(given).c_str());
+    return false;
 }

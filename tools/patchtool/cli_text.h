@@ -28,5 +28,16 @@ std::string cp932_to_utf8(const std::string& bytes);
 std::string printable_utf8(const std::string& utf8);
 // printable_utf8(cp932_to_utf8(cp932)): a name or path of the updater's files.
 std::string printable(const std::string& cp932);
+// A message of the engine or the builder (code page 932, where a file is
+// named by its seam path) as UTF-8: each host path marker (host_root.h)
+// becomes the host path as the user gave it, the rest is converted. Not yet
+// escaped. Only for the tool's own messages: a name read from a file goes
+// through printable, where a marker is just a control character.
+std::string message_utf8(const std::string& cp932);
+// *seam := the seam path of `given`, a host path from the command line
+// (UTF-8 as typed), through which the platform layer reaches it as the system
+// spells it. False, with "patchtool COMMAND: ..." on stderr, when the system
+// could name no such path.
+bool host_operand(const char* command, const std::string& given, std::string* seam);
 // Lowercase hex digits of `n` raw bytes.
 std::string hex_text(const void* bytes, size_t n);

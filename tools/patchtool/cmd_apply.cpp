@@ -22,10 +22,8 @@ int cmd_apply(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     std::string file, dir;
-    if (!utf8_to_cp932(given_file, &file) || !utf8_to_cp932(given_dir, &dir)) {
-        std::fprintf(stderr, "patchtool apply: a path cannot be written in code page 932\n");
+    if (!host_operand("apply", given_file, &file) || !host_operand("apply", given_dir, &dir))
         return EXIT_USAGE;
-    }
     if (dry_run)
         return apply_dry_run(file, dir, given_file, given_dir);
     UpdateResult result;

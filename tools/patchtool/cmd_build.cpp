@@ -15,6 +15,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "installed_stub.h"
+#include "platform/host_root.h"
 #include "publish/payload_builder.h"
 #include "publish/release_base.h"
 #include "terminal_progress.h"
@@ -79,10 +80,11 @@ bool add_folder(const fs::path& base, const fs::path& p, std::vector<std::string
     return true;
 }
 
-// Every regular file under `root`, sorted by relative path, and (when
-// `folders` is given) every folder below it.
-bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::string* message,
-                  std::vector<std::string>* folders = nullptr)
+// Every regular file under `root` (a host path, UTF-8; `seam` its seam
+// path), sorted by relative path, and (when `folders` is given) every folder
+// below it. Only the paths inside `root` must have a code page 932 form.
+bool list_sources(const std::string& root, const std::string& seam, std::vector<BuilderFile>* files,
+                  std::string* message, std::vector<std::string>* folders = nullptr)
 {
     std::error_code ec;
     const fs::path base = fs::u8path(root);
@@ -105,10 +107,10 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     for (const fs::path& p : found) {
         const std::string relative = relative_path(base, p);
         BuilderFile f;
-        if (!to_cp932(p.filename().u8string(), "a file name", &f.name, message) ||
-            !to_cp932(relative, "a path", &f.path, message) ||
-            !to_cp932(p.u8string(), "a path", &f.source, message))
+        if (!to_cp932(p.filename().u8string(), "the file name", &f.name, message) ||
+            !to_cp932(relative, "the path", &f.path, message))
             return false;
+        f.source = seam + "\\" + f.path;
         files->push_back(f);
     }
     return true;
@@ -126,30 +128,53 @@ void report_progress(void* context, uint64_t done, uint64_t total)
     step->progress->show_bytes(step->what.c_str(), done, total);
 }
 
+// The builder's message (code page 932, files named by seam paths) as UTF-8,
+// like every other message of the command.
+template <typename Outcome>
+Outcome said_in_utf8(Outcome outcome, std::string* message)
+{
+    *message = message_utf8(*message);
+    return outcome;
+}
+
 // Each --base: a release folder (its files checksummed) or a hash list file.
-bool load_bases(const std::vector<std::string>& given, TerminalProgress& progress, std::vector<ReleaseBase>* bases,
-                std::string* message)
+// A base that names nothing is refused; one that cannot be read fails.
+BuildStatus load_bases(const std::vector<std::string>& given, TerminalProgress& progress,
+                       std::vector<ReleaseBase>* bases, std::string* message)
 {
     for (const std::string& shown : given) {
         ReleaseBase base;
-        if (!to_cp932(shown, "the base path", &base.shown, message))
-            return false;
+        if (!os_host_root(shown, &base.shown)) {
+            *message = "the base path cannot be used as a path: " + shown;
+            return BUILD_REFUSED;
+        }
         std::error_code ec;
-        if (fs::is_directory(fs::u8path(shown), ec)) {
+        const fs::file_status status = fs::status(fs::u8path(shown), ec);
+        if (!fs::exists(status)) {
+            *message = "no such base file or folder: " + shown;
+            return BUILD_REFUSED;
+        }
+        if (fs::is_directory(status)) {
             std::vector<BuilderFile> files;
             std::vector<std::string> folders;
-            Step step = {&progress, "checksumming " + shown};
-            if (!list_sources(shown, &files, message, &folders) ||
-                !load_base_folder(files, folders, report_progress, &step, &base, message))
-                return false;
+            Step step = {&progress, "checksumming " + printable_utf8(shown)};
+            if (!list_sources(shown, base.shown, &files, message, &folders))
+                return BUILD_REFUSED;
+            if (!load_base_folder(files, folders, report_progress, &step, &base, message))
+                return said_in_utf8(BUILD_FAILED, message);
         } else {
+            // A file that opens but holds no hash list is refused input, as
+            // inspect refuses a file that is no updater.
+            FileHandle probe;
+            const bool opens = probe.open_read(base.shown.c_str());
+            probe.close();
             if (!load_base_list(base.shown, &base, message))
-                return false;
+                return said_in_utf8(opens ? BUILD_REFUSED : BUILD_FAILED, message);
         }
         progress.finish();
         bases->push_back(base);
     }
-    return true;
+    return BUILD_OK;
 }
 
 // Loads the bases, decides what ships and, unless this is a dry run, writes
@@ -161,12 +186,15 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
     // posix layer, like Windows, cannot even open some of them.
     *message = check_source_paths(files);
     if (!message->empty())
-        return BUILD_REFUSED;
+        return said_in_utf8(BUILD_REFUSED, message);
     TerminalProgress progress(stderr);
     Step comparing = {&progress, "comparing with the bases"};
-    BuildStatus built = load_bases(a.bases, progress, bases, message) ? BUILD_OK : BUILD_FAILED;
-    if (built == BUILD_OK)
+    BuildStatus built = load_bases(a.bases, progress, bases, message);
+    if (built == BUILD_OK) {
         built = plan_shipment(files, *bases, report_progress, &comparing, plan, message);
+        if (built != BUILD_OK)
+            said_in_utf8(built, message);
+    }
     progress.finish();
     if (built != BUILD_OK)
         return built;
@@ -178,18 +206,18 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
     // A dry run refuses what the build would refuse without reading a file.
     *message = check_builder_input(a.options, shipped);
     if (!message->empty())
-        return BUILD_REFUSED;
+        return said_in_utf8(BUILD_REFUSED, message);
     if (a.dry_run)
         return BUILD_OK;
     Step building = {&progress, "building"};
-    return build_updater(a.options, shipped, report_progress, &building, message);
+    return said_in_utf8(build_updater(a.options, shipped, report_progress, &building, message), message);
 }
 
 void print_outcome(const BuildArguments& a, const std::vector<BuilderFile>& files,
                    const std::vector<ReleaseBase>& bases, const ShipPlan& plan)
 {
     for (const std::string& warning : plan.warnings)
-        std::fprintf(stderr, "patchtool build: warning: %s\n", printable(warning).c_str());
+        std::fprintf(stderr, "patchtool build: warning: %s\n", printable_utf8(message_utf8(warning)).c_str());
     const BuildSummary summary = {&files, &plan, &bases, a.dry_run, a.out};
     if (a.json) {
         print_build_summary_json(summary);
@@ -226,12 +254,16 @@ int cmd_build(int argc, char** argv)
     }
     a.options.form = a.form == "32" ? 32 : 128;
     a.options.hash_list_version = a.hash_list == "v1" ? 1 : 2;
-    std::string message;
+    std::string message, source;
     std::vector<BuilderFile> files;
-    if (!to_cp932(a.stub, "the stub path", &a.options.stub, &message) ||
-        !to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
-        !to_cp932(a.out, "the output path", &a.options.out, &message) ||
-        !list_sources(a.source, &files, &message)) {
+    if (!host_operand("build", a.stub, &a.options.stub) || !host_operand("build", a.out, &a.options.out) ||
+        !host_operand("build", a.source, &source))
+        return EXIT_USAGE;
+    const char* stub_kind = operand_kind_problem(a.options.stub, false);
+    if (*stub_kind)
+        return refuse_operand("build", a.stub, (std::string("the stub: ") + stub_kind).c_str());
+    if (!to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
+        !list_sources(a.source, source, &files, &message)) {
         std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return EXIT_USAGE;
     }
@@ -239,7 +271,7 @@ int cmd_build(int argc, char** argv)
     ShipPlan plan;
     const BuildStatus built = plan_and_build(a, files, &bases, &plan, &message);
     if (built != BUILD_OK) {
-        std::fprintf(stderr, "patchtool build: %s\n", printable(message).c_str());
+        std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;
     }
     print_outcome(a, files, bases, plan);

@@ -14,19 +14,29 @@ namespace {
 // The updater stages files in 1 MiB pieces; the result does not depend on it.
 const uint32_t CHUNK = 0x100000;
 
-bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* problem)
+// EXIT_OK with *sum; else *problem (or a message of its own) and EXIT_USAGE
+// for an operand that names no file or one too big for a payload entry,
+// EXIT_FAILED for a file that cannot be read.
+int checksum_file(const std::string& given, ContentChecksum* sum, std::string* problem)
 {
     std::string path;
-    if (!utf8_to_cp932(utf8_path, &path)) {
-        *problem = "the name cannot be written in code page 932";
-        return false;
-    }
+    if (!host_operand("checksum", given, &path))
+        return EXIT_USAGE;  // said already
+    *problem = operand_kind_problem(path, false);
+    if (!problem->empty())
+        return EXIT_USAGE;
     FileHandle file;
     if (!file.open_read(path.c_str())) {
         *problem = "cannot open it";
-        return false;
+        return EXIT_FAILED;
     }
-    return checksum_whole_file(file, sum, problem);
+    // A file no payload entry can hold is refused input, like build refuses it.
+    const uint64_t size = file.size64();
+    if (size != OS_INVALID_FILE_SIZE64 && size > 0xFFFFFFFFu) {
+        *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
+        return EXIT_USAGE;
+    }
+    return checksum_whole_file(file, sum, problem) ? EXIT_OK : EXIT_FAILED;
 }
 
 }  // namespace
@@ -77,9 +87,13 @@ int cmd_checksum(int argc, char** argv)
     for (const std::string& f : files) {
         ContentChecksum sum;
         std::string problem;
-        if (!checksum_file(f.c_str(), &sum, &problem)) {
-            std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(f).c_str(), problem.c_str());
-            status = EXIT_FAILED;
+        const int summed = checksum_file(f, &sum, &problem);
+        if (summed != EXIT_OK) {
+            if (!problem.empty())
+                std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(f).c_str(),
+                             problem.c_str());
+            // A refused operand outranks a failed read: the command line needs mending first.
+            status = status == EXIT_USAGE ? status : summed;
             continue;
         }
         char hex[17];

@@ -81,15 +81,16 @@ EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_
     return e;
 }
 
-// False (with a message) when the file is no updater at all: unopenable, or
-// without a caption block and an archive header.
-bool gather(const char* path, const char* shown, InspectReport* report)
+// EXIT_OK when the file was read as an updater; else, with a message,
+// EXIT_FAILED for a file that cannot be opened and EXIT_USAGE for one that is
+// no updater at all (no caption block and archive header).
+int gather(const char* path, const char* shown, InspectReport* report)
 {
     char caption[1024];
     FileHandle probe;
     if (!probe.open_read(path)) {
         std::fprintf(stderr, "patchtool inspect: %s: cannot open it\n", shown);
-        return false;
+        return EXIT_FAILED;
     }
     probe.close();
     FileHandle file;
@@ -97,7 +98,7 @@ bool gather(const char* path, const char* shown, InspectReport* report)
     if (!report->salvage.header_read || !load_caption_from(path, caption)) {
         std::fprintf(stderr, "patchtool inspect: %s: not an updater (no caption block and archive header: "
                              "shorter than 0x28410 bytes)\n", shown);
-        return false;
+        return EXIT_USAGE;
     }
     report->caption = caption;
     report->shipped = load_shipped(file, report->index, &report->version);
@@ -113,7 +114,7 @@ bool gather(const char* path, const char* shown, InspectReport* report)
     check_payload_targets(report->index, report->shipped, &verdicts);
     for (uint32_t j = 0; j < report->index.count; ++j)
         report->entries[j].target = verdicts[j];
-    return true;
+    return EXIT_OK;
 }
 
 std::string sum_hex(const uint8_t bytes[8])
@@ -265,16 +266,17 @@ int cmd_inspect(int argc, char** argv)
         return parsed;
     const char* file = given.c_str();
     std::string path;
-    if (!utf8_to_cp932(file, &path)) {
-        std::fprintf(stderr, "patchtool inspect: %s: the name cannot be written in code page 932\n",
-                     printable_utf8(file).c_str());
-        return EXIT_FAILED;
-    }
+    if (!host_operand("inspect", given, &path))
+        return EXIT_USAGE;
+    const char* kind = operand_kind_problem(path, false);
+    if (*kind)
+        return refuse_operand("inspect", given, kind);
     // The file's own name is shown escaped like every name in the report.
     const std::string shown = printable_utf8(file);
     InspectReport report;
-    if (!gather(path.c_str(), shown.c_str(), &report))
-        return EXIT_FAILED;
+    const int gathered = gather(path.c_str(), shown.c_str(), &report);
+    if (gathered != EXIT_OK)
+        return gathered;
     if (json)
         print_report_json(report);
     else

@@ -49,7 +49,7 @@ std::string check_record(const std::string& dir, const HashRecord& record)
     char path[OS_PATH_SIZE];
     FileHandle file;
     if (!path_join(path, sizeof path, dir.c_str(), relative))
-        return "path too long";
+        return "too long: the path inside the folder breaks the 260-byte limit of Windows paths";
     // A record that names a folder (or, with an empty path, the installation
     // folder itself) is present, as the prune after every update counts it;
     // a folder has no content to checksum.
@@ -84,10 +84,11 @@ int cmd_verify(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     std::string dir, problem;
-    if (!utf8_to_cp932(given, &dir)) {
-        std::fprintf(stderr, "patchtool verify: the path cannot be written in code page 932\n");
+    if (!host_operand("verify", given, &dir))
         return EXIT_USAGE;
-    }
+    const char* kind = operand_kind_problem(dir, true);
+    if (*kind)
+        return refuse_operand("verify", given, kind);
     HashList records;
     int version = 0;
     if (!read_list(dir, &records, &version, &problem)) {

@@ -31,6 +31,12 @@ int cmd_verify(int argc, char** argv);
 const CommandInfo* find_command(const char* name);
 // Prints "patchtool COMMAND: message" and the command's usage to stderr; returns EXIT_USAGE.
 int usage_error(const char* command, const char* message);
+// Prints "patchtool COMMAND: OPERAND: message" to stderr for an operand the
+// command refuses before any work (`given` UTF-8 as typed); returns EXIT_USAGE.
+int refuse_operand(const char* command, const std::string& given, const char* message);
+// What `seam` names, for refusing an operand of the wrong kind: "" when it is
+// a file (want_folder false) or a folder (true), else why it is not.
+const char* operand_kind_problem(const std::string& seam, bool want_folder);
 // True for "--help" or "-h" (the tool's own, before any command).
 bool is_help_option(const char* arg);
 // Prints the help of `command` (usage, summary, options) to stdout; EXIT_OK

@@ -7,6 +7,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -24,9 +25,14 @@ void print_overview(FILE* out)
                       "commands:\n");
     for (const CommandInfo& c : COMMANDS)
         std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\nFile names and texts are given in UTF-8; output is UTF-8.\n"
-                      "Exit codes: 0 success, 1 a failure the command reports, 2 a usage error or a refused build;\n"
-                      "apply exits with the low byte of the update's result. See patchtool(1).\n");
+    std::fprintf(out, "\nFiles and folders on the command line are used as the system spells them (patchtool.exe:\n"
+                      "as code page 932 writes them); only the paths inside a release or an installation follow\n"
+                      "the updater's rules. Texts are given in UTF-8; output is UTF-8.\n"
+                      "Exit codes, for every command: 0 success; 1 the work itself failed (a file could not be read\n"
+                      "or written, an updater is damaged, an installation does not match); 2 a usage error or input\n"
+                      "refused before any work (a missing file or folder, one of the wrong kind, no updater, what\n"
+                      "the format cannot hold). apply, once the update runs, exits with the low byte of its result.\n"
+                      "See patchtool(1).\n");
 }
 
 int run(std::vector<std::string>& args)
@@ -96,6 +102,23 @@ int usage_error(const char* name, const char* message)
     if (command)
         std::fprintf(stderr, "usage: patchtool %s %s\n", command->name, command->usage);
     return EXIT_USAGE;
+}
+
+int refuse_operand(const char* command, const std::string& given, const char* message)
+{
+    std::fprintf(stderr, "patchtool %s: %s: %s\n", command, printable_utf8(given).c_str(), message);
+    return EXIT_USAGE;
+}
+
+const char* operand_kind_problem(const std::string& seam, bool want_folder)
+{
+    const uint32_t attributes = os_get_attributes(seam.c_str());
+    if (attributes == OS_INVALID_ATTRIBUTES)
+        return "no such file or folder";
+    const bool folder = (attributes & OS_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder != want_folder)
+        return want_folder ? "not a folder" : "a folder, not a file";
+    return "";
 }
 
 int main(int argc, char** argv)
