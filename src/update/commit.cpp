@@ -6,6 +6,7 @@
 // Only after the last move has KXQ.hvl been rewritten are the kept copies
 // dropped. A failed move, or a failed rewrite of KXQ.hvl, moves every kept
 // copy back in reverse order; both lists then stay as they were.
+#include "path_rules/list_files.h"
 #include "uninstall_list/uninstall_list.h"
 #include "update/retry.h"
 #include "update/transaction_steps.h"
@@ -180,7 +181,7 @@ public:
                 return attempt_call([&] { return write_back(s.dir, s.installed_file, s.installed_header, s.installed); },
                                     error);
             })) {
-            fail(s, UPDATE_E_FAILED, "rewrite KXQ.hvl", nullptr);
+            fail_list(s, UPDATE_E_FAILED, "rewrite KXQ.hvl", HASH_LIST_NAME);
             roll_back(s);
             return;
         }
@@ -191,7 +192,7 @@ public:
         if (merge_uninstall_list(s.dir, s.names.data()))
             s.result = UPDATE_OK;
         else
-            fail(s, UPDATE_E_UNINST_LIST, "merge the new files into uninst.lst", nullptr);
+            fail_list(s, UPDATE_E_UNINST_LIST, "merge the new files into uninst.lst", UNINSTALL_LIST_NAME);
     }
 
     void clean_up(UpdateSession& s) override

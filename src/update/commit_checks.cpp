@@ -29,11 +29,11 @@ bool lists_rewritable(UpdateSession& s)
     char path[OS_PATH_SIZE];
     bool ok = true;
     if (s.installed_file.is_open()) {
-        fail(s, UPDATE_E_FAILED, "rewrite KXQ.hvl (it ends before its last record)", nullptr);
+        fail_list(s, UPDATE_E_FAILED, "rewrite KXQ.hvl (it ends before its last record)", HASH_LIST_NAME);
         ok = false;
     }
     if (!hash_list_replaceable(s.dir)) {
-        fail(s, UPDATE_E_FAILED, "rewrite KXQ.hvl (it is read-only or a folder)", nullptr);
+        fail_list(s, UPDATE_E_FAILED, "rewrite KXQ.hvl (it is read-only or a folder)", HASH_LIST_NAME);
         ok = false;
     }
     for (const char* list : {HASH_LIST_NAME, UNINSTALL_LIST_NAME}) {
@@ -98,8 +98,8 @@ bool check_before_staging(UpdateSession& s)
     // A list past the reader's own limit would be written, and from then on
     // refused by every later update and by verify.
     if (records > HASH_LIST_MAX_RECORDS) {
-        fail(s, UPDATE_E_FAILED, "rewrite KXQ.hvl (it would pass the 262,144 records a hash list may hold)",
-             nullptr);
+        fail_list(s, UPDATE_E_FAILED, "rewrite KXQ.hvl (it would pass the 262,144 records a hash list may hold)",
+                  HASH_LIST_NAME);
         ok = false;
     }
     // Every staged file exists at once beside the old one, and the new list

@@ -81,8 +81,9 @@ public:
     void commit(UpdateSession& s) override
     {
         if (!report_->uninstall_list_mergeable)
-            fail(s, UPDATE_E_UNINST_LIST, "merge the new files into uninst.lst (missing, empty, unreadable or read-only)",
-                 nullptr);
+            fail_list(s, UPDATE_E_UNINST_LIST,
+                      "merge the new files into uninst.lst (missing, empty, unreadable or read-only)",
+                      UNINSTALL_LIST_NAME);
     }
     void clean_up(UpdateSession&) override {}
 
@@ -141,8 +142,9 @@ UpdateResult dry_run_update(const char* payload_path, const char* dir, DryRunRep
     report->space_known = os_free_space(dir, &report->space_free);
     // The real run stops at a list it cannot load, before the payload.
     if (!report->hash_list_loads)
-        fail(s, UPDATE_E_FAILED,
-             report->hash_list_exists ? "KXQ.hvl is not a version 2 hash list" : "there is no KXQ.hvl", nullptr);
+        fail_list(s, UPDATE_E_FAILED,
+                  report->hash_list_exists ? "load KXQ.hvl (not a version 2 hash list)" : "load KXQ.hvl (there is none)",
+                  HASH_LIST_NAME);
     report->payload_read = set_up(s, payload_path);
     if (report->payload_read) {
         folder.states_.assign(s.index.count, TARGET_UNKNOWN);

@@ -2,6 +2,7 @@
 // pump of the dialog.
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
+#include "windows_text/path_buffer.h"
 
 void fail(UpdateSession& s, UpdateResult code, const char* step, const char* path)
 {
@@ -11,6 +12,12 @@ void fail(UpdateSession& s, UpdateResult code, const char* step, const char* pat
         s.result = code;
     s.failed = true;
     s.progress->failure(step, path ? path : s.dir, error);
+}
+
+void fail_list(UpdateSession& s, UpdateResult code, const char* step, const char* list)
+{
+    char path[OS_PATH_SIZE];
+    fail(s, code, step, path_join(path, sizeof path, s.dir, list) ? path : nullptr);
 }
 
 void fail_entry(UpdateSession& s, uint32_t j, UpdateResult code, const char* step)

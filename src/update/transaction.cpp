@@ -1,5 +1,6 @@
 #include "update/transaction.h"
 
+#include "path_rules/list_files.h"
 #include "update/shipped_list.h"
 #include "update/stop_flags.h"
 #include "update/transaction_steps.h"
@@ -58,7 +59,7 @@ UpdateResult run_update_from(const char* payload_path, const char* dir, Progress
     s.progress = &progress;
     s.sink = &real_folder();
     if (!load_installed(dir, s.installed_file, &s.installed_header, &s.installed)) {
-        fail(s, UPDATE_E_FAILED, "load KXQ.hvl (missing, or not a version 2 hash list)", nullptr);
+        fail_list(s, UPDATE_E_FAILED, "load KXQ.hvl (missing, or not a version 2 hash list)", HASH_LIST_NAME);
         return UPDATE_E_FAILED;
     }
     if (set_up(s, payload_path))

@@ -92,6 +92,8 @@ struct UpdateSession {
 // A step failed: the first failure decides the result; the progress view
 // hears of it with the system's error of the moment. `path` may be null.
 void fail(UpdateSession& s, UpdateResult code, const char* step, const char* path);
+// The same for a step on one of the lists in the installation's root.
+void fail_list(UpdateSession& s, UpdateResult code, const char* step, const char* list);
 // The same for entry j, which also keeps what went wrong for the dry run.
 void fail_entry(UpdateSession& s, uint32_t j, UpdateResult code, const char* step);
 // One pump call; a stop answer sets window_closed. True when either flag is set.

@@ -86,10 +86,11 @@ void TerminalProgress::failure(const char* step, const char* path, uint32_t os_e
 {
     char text[RUN_LOG_ERROR_TEXT_SIZE];
     os_error_text(os_error, text, sizeof text);
+    // The path is a seam path: its host folder is shown as the user gave it.
     // The system's text comes in the system's code page: 932 on the Windows
     // the updater serves, ASCII from strerror here.
     char detail[RUN_LOG_LINE_SIZE];
-    const bool fits = format_failure_detail(detail, sizeof detail, step, printable(path).c_str(), os_error,
+    const bool fits = format_failure_detail(detail, sizeof detail, step, printable_utf8(message_utf8(path)).c_str(), os_error,
                                             printable(text).c_str());
     finish();
     std::fprintf(out_, "patchtool apply: %s\n", fits ? detail : "a failure too long to show");
