@@ -258,6 +258,7 @@ TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
         {"a file and its temporary name",
          [](const TempDir& t) { write_host_file(t.host("src/system.arc.tmp"), "x"); }, ""},
         {"a name Windows refuses", [](const TempDir& t) { write_host_file(t.host("src/a?b.arc"), "x"); }, ""},
+        {"the player's uninstall list", [](const TempDir& t) { write_host_file(t.host("src/UNINST.LST"), "x"); }, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
