@@ -12,10 +12,6 @@
 
 namespace {
 
-// File positions at or above 2 GiB are unreachable for the reader.
-const uint64_t BUILDER_FILE_LIMIT = 0x7FFFFFFFu;
-const uint32_t COPY_BUFFER_SIZE = 0x100000;
-
 bool has_separator(const std::string& name)
 {
     for (size_t i = 0; i < name.size(); ++i) {
@@ -65,8 +61,8 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
                         BuilderLayout* layout, std::string* message)
 {
     FileHandle stub;
-    if (!stub.open_read(options.stub.c_str())) {
-        *message = "cannot open the stub " + options.stub;
+    if (!stub.open_read_regular(options.stub.c_str())) {
+        *message = "cannot open the stub " + options.stub + " (missing, or not a regular file)";
         return BUILD_FAILED;
     }
     if (stub.size64() > PAYLOAD_IMAGE_LIMIT) {
@@ -88,8 +84,8 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
     layout->data_total = layout->sizes[0];
     for (const BuilderFile& f : files) {
         FileHandle in;
-        if (!in.open_read(f.source.c_str())) {
-            *message = "cannot open " + f.source;
+        if (!in.open_read_regular(f.source.c_str())) {
+            *message = "cannot open " + f.source + " (missing, or not a regular file)";
             return BUILD_FAILED;
         }
         // The whole size: its low 32 bits alone would pack a file of
@@ -99,11 +95,9 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
             *message = "cannot tell the size of " + f.source;
             return BUILD_FAILED;
         }
-        if (size > BUILDER_FILE_LIMIT) {
-            *message = f.path + " is " + std::to_string(size) +
-                       " bytes: an updater cannot carry a file past 2 GiB, which its reader cannot reach";
+        *message = check_source_size(f, size);
+        if (!message->empty())
             return BUILD_REFUSED;
-        }
         layout->sizes.push_back(static_cast<uint32_t>(size));
         layout->data_total += size;
         if (layout->data_base + layout->data_total > BUILDER_FILE_LIMIT) {
@@ -119,7 +113,7 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
 bool write_entries(FileHandle& out, const BuilderOptions& options, const std::vector<BuilderFile>& files,
                    const BuilderLayout& layout, BuilderProgress progress, void* context, std::string* message)
 {
-    std::vector<uint8_t> buffer(COPY_BUFFER_SIZE);
+    std::vector<uint8_t> buffer;
     std::vector<std::string> paths;
     std::vector<std::array<uint8_t, 8>> sums(files.size());
     if (!write_zeros(out, layout.sizes[0])) {
@@ -203,6 +197,22 @@ std::string check_builder_input(const BuilderOptions& options, const std::vector
     return problem.empty() ? check_source_paths(files) : problem;
 }
 
+std::string check_source_size(const BuilderFile& file, uint64_t size)
+{
+    if (size <= BUILDER_FILE_LIMIT)
+        return "";
+    return file.path + " is " + std::to_string(size) +
+           " bytes: an updater cannot carry a file past 2 GiB, which its reader cannot reach";
+}
+
+BuildStatus check_build(const BuilderOptions& options, const std::vector<BuilderFile>& files,
+                        std::string* message)
+{
+    BuilderLayout layout;
+    *message = check_builder_input(options, files);
+    return message->empty() ? plan_layout(options, files, &layout, message) : BUILD_REFUSED;
+}
+
 BuildStatus build_updater(const BuilderOptions& options, const std::vector<BuilderFile>& files,
                           BuilderProgress progress, void* context, std::string* message)
 {
@@ -213,9 +223,12 @@ BuildStatus build_updater(const BuilderOptions& options, const std::vector<Build
     BuildStatus planned = plan_layout(options, files, &layout, message);
     if (planned != BUILD_OK)
         return planned;
+    // On a shared build machine the output folder may be writable by others:
+    // a link planted at the temporary name must not make this build write
+    // through it, nor leave the output as a name someone else owns.
     const std::string tmp = options.out + ".tmp";
     FileHandle out;
-    if (!out.create_write(tmp.c_str())) {
+    if (!out.create_fresh(tmp.c_str())) {
         *message = "cannot create " + tmp;
         return BUILD_FAILED;
     }

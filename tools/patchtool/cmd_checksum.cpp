@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "checksum/checksum_read.h"
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
 
 namespace {
-
-// The updater stages files in 1 MiB pieces; the result does not depend on it.
-const uint32_t CHUNK = 0x100000;
 
 bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* problem)
 {
@@ -21,9 +19,10 @@ bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* pro
         *problem = "the name cannot be written in code page 932";
         return false;
     }
+    // A pipe or a device named here fails at once instead of being waited on.
     FileHandle file;
-    if (!file.open_read(path.c_str())) {
-        *problem = "cannot open it";
+    if (!file.open_read_regular(path.c_str())) {
+        *problem = "cannot open it (missing, or not a regular file)";
         return false;
     }
     return checksum_whole_file(file, sum, problem);
@@ -42,24 +41,11 @@ bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* pr
         *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
         return false;
     }
-    if (!checksum_next_bytes(file, static_cast<uint32_t>(size), sum)) {
+    std::vector<uint8_t> buffer;
+    *sum = ContentChecksum();
+    if (read_and_checksum(file, size, buffer, sum, nullptr) != CHUNK_READ_OK) {
         *problem = "cannot read it in full";
         return false;
-    }
-    return true;
-}
-
-bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum)
-{
-    std::memset(sum->bytes, 0, sizeof sum->bytes);
-    std::vector<uint8_t> buffer(size < CHUNK ? size : CHUNK);
-    uint32_t left = size;
-    while (left > 0) {
-        const uint32_t want = left < CHUNK ? left : CHUNK;
-        if (file.read(buffer.data(), want) != want)
-            return false;
-        checksum_update(sum, buffer.data(), want);
-        left -= want;
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "checksum/checksum_read.h"
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
@@ -62,7 +63,7 @@ void gather_signature(const char* path, InspectReport* report)
     }
 }
 
-EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_t j)
+EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_t j, std::vector<uint8_t>& buffer)
 {
     EntryReport e;
     char name[97];
@@ -70,7 +71,9 @@ EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_
     e.name = name;
     e.offset = entry_offset(report.index, j);
     e.size = entry_size(report.index, j);
-    e.readable = seek_entry(file, report.index, j) && checksum_next_bytes(file, e.size, &e.sum);
+    e.sum = ContentChecksum();
+    e.readable = seek_entry(file, report.index, j) &&
+                 read_and_checksum(file, e.size, buffer, &e.sum, nullptr) == CHUNK_READ_OK;
     const HashRecord* listed = find_shipped(report.shipped, name);
     if (!e.readable)
         e.verified = "unreadable";
@@ -106,8 +109,9 @@ bool gather(const char* path, const char* shown, InspectReport* report)
     report->shipped_damaged = report->version == SHIPPED_UNREADABLE;
     if (report->shipped_damaged)
         report->version = 0;
+    std::vector<uint8_t> buffer;
     for (uint32_t j = 0; j < report->index.count; ++j)
-        report->entries.push_back(inspect_entry(file, *report, j));
+        report->entries.push_back(inspect_entry(file, *report, j, buffer));
     gather_signature(path, report);
     std::vector<TargetVerdict> verdicts;
     check_payload_targets(report->index, report->shipped, &verdicts);

@@ -37,9 +37,6 @@ bool is_help_option(const char* arg);
 // (EXIT_USAGE if unknown).
 int print_command_help(const char* command);
 
-// Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;
-// false when fewer arrive.
-bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);
 // The checksum of an open file's whole content, its size read in 64 bits. A
 // file larger than a payload entry's 32-bit size field can describe has no
 // checksum the updater could ever compute: false with *problem saying so, as
