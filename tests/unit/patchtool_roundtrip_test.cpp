@@ -212,7 +212,7 @@ TEST_F(PatchtoolRoundTrip, BuildAndVerifyShowProgressOnATerminalOnly)
     const std::string tool = built_program("tools/patchtool/patchtool");
     const std::vector<std::string> verify = {"verify", temp.host("game")};
     const std::vector<std::string> build_against = {"build", "--base", temp.host("game"), "--stub",
-                                                    temp.host("stub.exe"), "--out", temp.host("again.exe"),
+                                                    temp.host("stub.exe"), "--caption", "C", "--out", temp.host("again.exe"),
                                                     temp.host("src")};
     // Redrawn in place: carriage return and erase-line before each state.
     const ToolRun verified = run_tool_on_terminal(tool, verify);

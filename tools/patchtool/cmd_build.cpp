@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "build_output.h"
 #include "build_summary.h"
 #include "cli_text.h"
 #include "command_line.h"
@@ -37,7 +38,8 @@ void declare_options(CLI::App& app, BuildArguments* a)
     app.add_option("--stub", a->stub,
                    "the updater image without payload (at most 0x28000 bytes); by default the installed one")
         ->type_name("EXE");
-    app.add_option("--caption", a->caption, "title of the updater's windows, at most 1023 bytes in code page 932");
+    app.add_option("--caption", a->caption, "title of the updater's windows, at most 1023 bytes in code page 932")
+        ->required();
     app.add_option("--index-form", a->form, "index entry size: 128 (names up to 95 bytes) or 32 (15)")
         ->check(CLI::IsMember({"128", "32"}));
     app.add_option("--hash-list", a->hash_list, "shipped hash list records: v2 (paths up to 247 bytes) or v1 (55)")
@@ -79,10 +81,27 @@ bool add_folder(const fs::path& base, const fs::path& p, std::vector<std::string
     return true;
 }
 
-// Every regular file under `root`, sorted by relative path, and (when
-// `folders` is given) every folder below it.
-bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::string* message,
-                  std::vector<std::string>* folders = nullptr)
+// A release is files in folders: a link would ship (or compare) the bytes of
+// whatever it points to, perhaps a file outside the release, and a pipe or a
+// device has no bytes to ship. Either is a mistake or an attack, refused by
+// its name.
+bool refuse_non_file(const fs::directory_entry& entry, std::string* message)
+{
+    std::error_code ec;
+    const fs::file_status status = entry.symlink_status(ec);
+    if (fs::is_symlink(status))
+        *message = "a symbolic link in the folder: " + entry.path().u8string() + " (a release is files)";
+    else if (!fs::is_regular_file(status) && !fs::is_directory(status))
+        *message = "neither a file nor a folder: " + entry.path().u8string();
+    else if (ec)
+        *message = "cannot tell what " + entry.path().u8string() + " is: " + ec.message();
+    return message->empty();
+}
+
+// Every regular file under `root`, sorted by relative path, its host path
+// added to `inputs`, and (when `folders` is given) every folder below it.
+bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std::vector<fs::path>* inputs,
+                  std::string* message, std::vector<std::string>* folders = nullptr)
 {
     std::error_code ec;
     const fs::path base = fs::u8path(root);
@@ -92,9 +111,11 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
     }
     std::vector<fs::path> found;
     for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!refuse_non_file(*it, message))
+            return false;
         if (it->is_regular_file(ec))
             found.push_back(it->path());
-        else if (folders && it->is_directory(ec) && !add_folder(base, it->path(), folders, message))
+        else if (folders && !add_folder(base, it->path(), folders, message))
             return false;
     }
     if (ec) {
@@ -110,6 +131,7 @@ bool list_sources(const std::string& root, std::vector<BuilderFile>* files, std:
             !to_cp932(p.u8string(), "a path", &f.source, message))
             return false;
         files->push_back(f);
+        inputs->push_back(p);
     }
     return true;
 }
@@ -126,26 +148,46 @@ void report_progress(void* context, uint64_t done, uint64_t total)
     step->progress->show_bytes(step->what.c_str(), done, total);
 }
 
-// Each --base: a release folder (its files checksummed) or a hash list file.
-bool load_bases(const std::vector<std::string>& given, TerminalProgress& progress, std::vector<ReleaseBase>* bases,
-                std::string* message)
+// One --base as listed before anything is read: a release folder's files and
+// folders, or a hash list file.
+struct BaseListing {
+    std::string shown;  // code page 932
+    bool is_folder = false;
+    std::vector<BuilderFile> files;
+    std::vector<std::string> folders;
+};
+
+// Lists each --base, adding every file it names to `inputs`. False with a
+// message when one cannot be listed or holds what a release cannot.
+bool list_bases(const std::vector<std::string>& given, std::vector<BaseListing>* listings,
+                std::vector<fs::path>* inputs, std::string* message)
 {
     for (const std::string& shown : given) {
-        ReleaseBase base;
-        if (!to_cp932(shown, "the base path", &base.shown, message))
+        BaseListing listing;
+        if (!to_cp932(shown, "the base path", &listing.shown, message))
             return false;
         std::error_code ec;
-        if (fs::is_directory(fs::u8path(shown), ec)) {
-            std::vector<BuilderFile> files;
-            std::vector<std::string> folders;
-            Step step = {&progress, "checksumming " + shown};
-            if (!list_sources(shown, &files, message, &folders) ||
-                !load_base_folder(files, folders, report_progress, &step, &base, message))
-                return false;
-        } else {
-            if (!load_base_list(base.shown, &base, message))
-                return false;
-        }
+        listing.is_folder = fs::is_directory(fs::u8path(shown), ec);
+        if (listing.is_folder && !list_sources(shown, &listing.files, inputs, message, &listing.folders))
+            return false;
+        if (!listing.is_folder)
+            inputs->push_back(fs::u8path(shown));
+        listings->push_back(listing);
+    }
+    return true;
+}
+
+// Each base: a release folder (its files checksummed) or a hash list file.
+bool load_bases(const std::vector<BaseListing>& listings, TerminalProgress& progress,
+                std::vector<ReleaseBase>* bases, std::string* message)
+{
+    for (const BaseListing& listing : listings) {
+        ReleaseBase base;
+        base.shown = listing.shown;
+        Step step = {&progress, "checksumming " + printable(listing.shown)};
+        if (listing.is_folder ? !load_base_folder(listing.files, listing.folders, report_progress, &step, &base, message)
+                              : !load_base_list(base.shown, &base, message))
+            return false;
         progress.finish();
         bases->push_back(base);
     }
@@ -155,7 +197,8 @@ bool load_bases(const std::vector<std::string>& given, TerminalProgress& progres
 // Loads the bases, decides what ships and, unless this is a dry run, writes
 // the updater of the shipped files.
 BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFile>& files,
-                           std::vector<ReleaseBase>* bases, ShipPlan* plan, std::string* message)
+                           const std::vector<BaseListing>& listings, std::vector<ReleaseBase>* bases, ShipPlan* plan,
+                           std::string* message)
 {
     // Names the updater refuses are refused before any file is read: the
     // posix layer, like Windows, cannot even open some of them.
@@ -164,7 +207,7 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
         return BUILD_REFUSED;
     TerminalProgress progress(stderr);
     Step comparing = {&progress, "comparing with the bases"};
-    BuildStatus built = load_bases(a.bases, progress, bases, message) ? BUILD_OK : BUILD_FAILED;
+    BuildStatus built = load_bases(listings, progress, bases, message) ? BUILD_OK : BUILD_FAILED;
     if (built == BUILD_OK)
         built = plan_shipment(files, *bases, report_progress, &comparing, plan, message);
     progress.finish();
@@ -175,12 +218,10 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
         *message = "nothing to ship: every file is unchanged from every base";
         return BUILD_REFUSED;
     }
-    // A dry run refuses what the build would refuse without reading a file.
-    *message = check_builder_input(a.options, shipped);
-    if (!message->empty())
-        return BUILD_REFUSED;
-    if (a.dry_run)
-        return BUILD_OK;
+    // A dry run answers as the build would: every check but the writing.
+    const BuildStatus checked = check_build(a.options, shipped, message);
+    if (checked != BUILD_OK || a.dry_run)
+        return checked;
     Step building = {&progress, "building"};
     return build_updater(a.options, shipped, report_progress, &building, message);
 }
@@ -228,16 +269,19 @@ int cmd_build(int argc, char** argv)
     a.options.hash_list_version = a.hash_list == "v1" ? 1 : 2;
     std::string message;
     std::vector<BuilderFile> files;
+    std::vector<BaseListing> listings;
+    std::vector<fs::path> inputs = {fs::u8path(a.stub)};
     if (!to_cp932(a.stub, "the stub path", &a.options.stub, &message) ||
         !to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
         !to_cp932(a.out, "the output path", &a.options.out, &message) ||
-        !list_sources(a.source, &files, &message)) {
+        !list_sources(a.source, &files, &inputs, &message) || !list_bases(a.bases, &listings, &inputs, &message) ||
+        !(message = check_output(a.out, inputs)).empty()) {
         std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return EXIT_USAGE;
     }
     std::vector<ReleaseBase> bases;
     ShipPlan plan;
-    const BuildStatus built = plan_and_build(a, files, &bases, &plan, &message);
+    const BuildStatus built = plan_and_build(a, files, listings, &bases, &plan, &message);
     if (built != BUILD_OK) {
         std::fprintf(stderr, "patchtool build: %s\n", printable(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;
