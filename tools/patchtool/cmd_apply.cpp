@@ -6,6 +6,7 @@
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
+#include "named_file.h"
 #include "terminal_progress.h"
 #include "update/transaction.h"
 
@@ -58,12 +59,21 @@ int cmd_apply(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     std::string file, dir;
-    if (!utf8_to_cp932(given_file, &file) || !utf8_to_cp932(given_dir, &dir)) {
+    if (!utf8_to_cp932(resolve_named_file(given_file), &file) || !utf8_to_cp932(given_dir, &dir)) {
         std::fprintf(stderr, "patchtool apply: a path cannot be written in code page 932\n");
         return EXIT_USAGE;
     }
+    // The update reads its file as the updater reads its own; a pipe or a
+    // device there would make it wait for ever. It ends as an unreadable
+    // updater file does.
+    FileHandle probe;
+    if (os_get_attributes(file.c_str()) != OS_INVALID_ATTRIBUTES && !probe.open_read_regular(file.c_str())) {
+        std::fprintf(stderr, "patchtool apply: %s: not a regular file\n", printable_utf8(given_file).c_str());
+        return result_exit_code(UPDATE_E_DAMAGED);
+    }
+    probe.close();
     if (dry_run)
-        return apply_dry_run(file, dir, given_file, given_dir);
+        return apply_dry_run(file, dir, printable_utf8(given_file), printable_utf8(given_dir));
     UpdateResult result;
     {
         TerminalProgress progress(stderr);

@@ -16,6 +16,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "installed_stub.h"
+#include "named_file.h"
 #include "publish/payload_builder.h"
 #include "publish/release_base.h"
 #include "terminal_progress.h"
@@ -152,6 +153,7 @@ void report_progress(void* context, uint64_t done, uint64_t total)
 // folders, or a hash list file.
 struct BaseListing {
     std::string shown;  // code page 932
+    std::string path;   // a hash list's file, its link resolved, code page 932
     bool is_folder = false;
     std::vector<BuilderFile> files;
     std::vector<std::string> folders;
@@ -170,6 +172,8 @@ bool list_bases(const std::vector<std::string>& given, std::vector<BaseListing>*
         listing.is_folder = fs::is_directory(fs::u8path(shown), ec);
         if (listing.is_folder && !list_sources(shown, &listing.files, inputs, message, &listing.folders))
             return false;
+        if (!listing.is_folder && !to_cp932(resolve_named_file(shown), "the base path", &listing.path, message))
+            return false;
         if (!listing.is_folder)
             inputs->push_back(fs::u8path(shown));
         listings->push_back(listing);
@@ -186,7 +190,7 @@ bool load_bases(const std::vector<BaseListing>& listings, TerminalProgress& prog
         base.shown = listing.shown;
         Step step = {&progress, "checksumming " + printable(listing.shown)};
         if (listing.is_folder ? !load_base_folder(listing.files, listing.folders, report_progress, &step, &base, message)
-                              : !load_base_list(base.shown, &base, message))
+                              : !load_base_list(listing.path, &base, message))
             return false;
         progress.finish();
         bases->push_back(base);
@@ -271,7 +275,7 @@ int cmd_build(int argc, char** argv)
     std::vector<BuilderFile> files;
     std::vector<BaseListing> listings;
     std::vector<fs::path> inputs = {fs::u8path(a.stub)};
-    if (!to_cp932(a.stub, "the stub path", &a.options.stub, &message) ||
+    if (!to_cp932(resolve_named_file(a.stub), "the stub path", &a.options.stub, &message) ||
         !to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
         !to_cp932(a.out, "the output path", &a.options.out, &message) ||
         !list_sources(a.source, &files, &inputs, &message) || !list_bases(a.bases, &listings, &inputs, &message) ||

@@ -9,13 +9,14 @@
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
+#include "named_file.h"
 
 namespace {
 
 bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* problem)
 {
     std::string path;
-    if (!utf8_to_cp932(utf8_path, &path)) {
+    if (!utf8_to_cp932(resolve_named_file(utf8_path), &path)) {
         *problem = "the name cannot be written in code page 932";
         return false;
     }

@@ -12,6 +12,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "json_output.h"
+#include "named_file.h"
 #include "hash_list/hash_list.h"
 #include "payload/payload.h"
 #include "publish/pe_signature.h"
@@ -43,7 +44,7 @@ struct InspectReport {
     bool signed_file = false;
     CertificateTable signature;
     uint64_t payload_end = 0;  // one past the last byte of entry data
-    uint32_t file_size = 0;
+    uint64_t file_size = 0;
 };
 
 // Signing puts the certificate table after everything else in the file; the
@@ -53,7 +54,7 @@ void gather_signature(const char* path, InspectReport* report)
     FileHandle file;
     if (!file.open_read(path))
         return;
-    report->file_size = file.size();
+    report->file_size = file.size64();
     report->signed_file = read_certificate_table(file, &report->signature) == SIGNATURE_FOUND;
     report->payload_end = report->salvage.data_base;
     for (const EntryReport& e : report->entries) {
@@ -89,9 +90,10 @@ EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_
 bool gather(const char* path, const char* shown, InspectReport* report)
 {
     char caption[1024];
+    // A pipe or a device named here fails at once instead of being waited on.
     FileHandle probe;
-    if (!probe.open_read(path)) {
-        std::fprintf(stderr, "patchtool inspect: %s: cannot open it\n", shown);
+    if (!probe.open_read_regular(path)) {
+        std::fprintf(stderr, "patchtool inspect: %s: cannot open it (missing, or not a regular file)\n", shown);
         return false;
     }
     probe.close();
@@ -214,6 +216,29 @@ void print_text(const InspectReport& r)
                     printable(std::string(rec.path, strnlen(rec.path, sizeof rec.path))).c_str());
 }
 
+// False with a complaint when the certificate table is not where signing
+// leaves it: last in the file, holding something.
+bool check_table_placement(const InspectReport& r, const char* shown)
+{
+    const uint64_t end = static_cast<uint64_t>(r.signature.offset) + r.signature.size;
+    switch (certificate_table_placement(r.signature, r.file_size)) {
+    case TABLE_ENDS_FILE:
+        return true;
+    case TABLE_EMPTY:
+        std::fprintf(stderr, "patchtool inspect: %s: the certificate table at 0x%x is empty: the file is not signed\n",
+                     shown, r.signature.offset);
+        return false;
+    case TABLE_PAST_END:
+        std::fprintf(stderr, "patchtool inspect: %s: the certificate table runs past the end of the file\n", shown);
+        return false;
+    case TABLE_DATA_AFTER:
+        std::fprintf(stderr, "patchtool inspect: %s: %llu bytes follow the certificate table; the signature does "
+                             "not cover them\n", shown, static_cast<unsigned long long>(r.file_size - end));
+        return false;
+    }
+    return false;
+}
+
 // Exit status: 0 when the updater would read every entry, every listed one
 // matches, and the path rules let it write every one.
 int verdict(const InspectReport& r, const char* shown)
@@ -235,10 +260,8 @@ int verdict(const InspectReport& r, const char* shown)
                      static_cast<unsigned long long>(r.payload_end));
         status = EXIT_FAILED;
     }
-    if (r.signed_file && static_cast<uint64_t>(r.signature.offset) + r.signature.size > r.file_size) {
-        std::fprintf(stderr, "patchtool inspect: %s: the certificate table runs past the end of the file\n", shown);
+    if (r.signed_file && !check_table_placement(r, shown))
         status = EXIT_FAILED;
-    }
     for (const EntryReport& e : r.entries) {
         if (std::strcmp(e.verified, "unreadable") == 0 || std::strcmp(e.verified, "mismatch") == 0) {
             std::fprintf(stderr, "patchtool inspect: %s: entry %s is %s\n", shown, printable(e.name).c_str(),
@@ -269,7 +292,7 @@ int cmd_inspect(int argc, char** argv)
         return parsed;
     const char* file = given.c_str();
     std::string path;
-    if (!utf8_to_cp932(file, &path)) {
+    if (!utf8_to_cp932(resolve_named_file(file), &path)) {
         std::fprintf(stderr, "patchtool inspect: %s: the name cannot be written in code page 932\n",
                      printable_utf8(file).c_str());
         return EXIT_FAILED;

@@ -48,6 +48,7 @@ const char* result_meaning(UpdateResult result);
 // apply's exit code for a result: 0 for success, else the result's low byte.
 int result_exit_code(UpdateResult result);
 // apply --dry-run on `file` and `dir` (code page 932; `shown_*` UTF-8 as
-// given): prints what the update would do; result_exit_code of the prediction.
+// given, control characters already escaped): prints what the update would
+// do, every name escaped; result_exit_code of the prediction.
 int apply_dry_run(const std::string& file, const std::string& dir, const std::string& shown_file,
                   const std::string& shown_dir);
