@@ -1,6 +1,8 @@
 #include "publish/payload_builder.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "hash_list/hash_list_format.h"
 #include "hash_list/name_compare.h"
@@ -24,6 +26,11 @@ bool has_separator(const std::string& name)
             return true;
     }
     return false;
+}
+
+std::u16string key_text(const TargetKey& key)
+{
+    return std::u16string(key.units, key.units + key.length);
 }
 
 std::string check_one_file(const BuilderOptions& options, const BuilderFile& f)
@@ -160,19 +167,26 @@ bool write_all(FileHandle& out, const BuilderOptions& options, const std::vector
 
 std::string check_source_paths(const std::vector<BuilderFile>& files)
 {
-    std::vector<const char*> paths;
-    for (const BuilderFile& f : files)
-        paths.push_back(f.path.c_str());
-    std::vector<TargetVerdict> verdicts(files.size());
-    if (check_targets(paths.data(), static_cast<uint32_t>(paths.size()), verdicts.data()))
-        return "";
+    // The updater's rules (target_problem, targets_overlap) decide; only the
+    // search for an earlier file on the same name goes through a hash table,
+    // since a release has tens of thousands of files where a payload has 256.
+    std::unordered_map<std::u16string, size_t> first_with_key;
+    std::vector<EntryTarget> targets(files.size());
     for (size_t j = 0; j < files.size(); ++j) {
-        const TargetVerdict& v = verdicts[j];
-        if (v.problem == PATH_SHARES_FILE)
+        const PathProblem problem = target_problem(files[j].path.c_str(), &targets[j]);
+        if (problem != PATH_OK)
+            return std::string("relative path ") + path_problem_text(problem) + ": " + files[j].path;
+        size_t other = j;
+        for (const TargetKey* key : {&targets[j].target, &targets[j].tmp}) {
+            const auto found = first_with_key.find(key_text(*key));
+            if (found != first_with_key.end() && found->second < other && targets_overlap(targets[found->second], targets[j]))
+                other = found->second;
+        }
+        if (other != j)
             return "two paths name one file on Windows (letter case, trailing dots or spaces, or a file and "
-                   "its temporary name \".tmp\"): " + files[v.other].path + " and " + files[j].path;
-        if (v.problem != PATH_OK)
-            return std::string("relative path ") + path_problem_text(v.problem) + ": " + files[j].path;
+                   "its temporary name \".tmp\"): " + files[other].path + " and " + files[j].path;
+        first_with_key.emplace(key_text(targets[j].target), j);
+        first_with_key.emplace(key_text(targets[j].tmp), j);
     }
     return "";
 }
