@@ -214,6 +214,9 @@ TEST_F(InspectTest, CertificateTableBehindThePayload)
         {"signed", table_at, 1512, table_at - end + 1512, 0, nullptr},
         {"table inside the payload", end - 16, 16, 0, 1, "begins inside the payload"},
         {"table past the end", table_at, 1512, table_at - end + 100, 1, "runs past the end of the file"},
+        // The signature covers neither the table nor what follows it.
+        {"bytes after the table", table_at, 1512, table_at - end + 1512 + 8, 1, "8 bytes follow the certificate table"},
+        {"empty table", table_at, 0, table_at - end, 1, "is empty"},
     };
     const nlohmann::json plain = inspect_json(unsigned_bytes, 0);
     for (const Case& c : cases) {
