@@ -282,6 +282,10 @@ TEST_F(InspectTest, ControlCharactersInNamesAreShownEscaped)
     for (const std::string& shown : {std::string("caption\\x1b[2J"), std::string("\\x1b]0;x\\x07.arc"),
                                      std::string("a\\u0080b.arc")})
         EXPECT_NE(run.out.find(shown), std::string::npos) << shown << "\n" << run.out;
+    // The JSON report carries the same names, escaped as JSON escapes them.
+    const nlohmann::json r = inspect_json(payload_bytes(layout), run.status);
+    EXPECT_EQ(last.out.find("\xc2\x80"), std::string::npos) << last.out;
+    EXPECT_EQ(r.at("entries").at(2).at("name"), "a\xc2\x80" "b.arc");
 }
 
 TEST(PatchtoolCommandLine, UsageErrorsExitTwo)
