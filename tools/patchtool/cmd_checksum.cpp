@@ -13,7 +13,7 @@
 
 namespace {
 
-bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* problem)
+bool checksum_file(const char* utf8_path, std::vector<uint8_t>& buffer, ContentChecksum* sum, std::string* problem)
 {
     std::string path;
     if (!utf8_to_cp932(resolve_named_file(utf8_path), &path)) {
@@ -26,12 +26,13 @@ bool checksum_file(const char* utf8_path, ContentChecksum* sum, std::string* pro
         *problem = "cannot open it (missing, or not a regular file)";
         return false;
     }
-    return checksum_whole_file(file, sum, problem);
+    return checksum_whole_file(file, buffer, sum, problem);
 }
 
 }  // namespace
 
-bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem)
+bool checksum_whole_file(FileHandle& file, std::vector<uint8_t>& buffer, ContentChecksum* sum,
+                         std::string* problem)
 {
     const uint64_t size = file.size64();
     if (size == OS_INVALID_FILE_SIZE64) {
@@ -42,7 +43,6 @@ bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* pr
         *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
         return false;
     }
-    std::vector<uint8_t> buffer;
     *sum = ContentChecksum();
     if (read_and_checksum(file, size, buffer, sum, nullptr) != CHUNK_READ_OK) {
         *problem = "cannot read it in full";
@@ -61,10 +61,11 @@ int cmd_checksum(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     int status = EXIT_OK;
+    std::vector<uint8_t> buffer;
     for (const std::string& f : files) {
         ContentChecksum sum;
         std::string problem;
-        if (!checksum_file(f.c_str(), &sum, &problem)) {
+        if (!checksum_file(f.c_str(), buffer, &sum, &problem)) {
             std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(f).c_str(), problem.c_str());
             status = EXIT_FAILED;
             continue;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "checksum/checksum.h"
 #include "platform/file_handle.h"
 #include "result/update_result.h"
@@ -40,8 +41,11 @@ int print_command_help(const char* command);
 // The checksum of an open file's whole content, its size read in 64 bits. A
 // file larger than a payload entry's 32-bit size field can describe has no
 // checksum the updater could ever compute: false with *problem saying so, as
-// also for a size that cannot be told or bytes that do not arrive.
-bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem);
+// also for a size that cannot be told or bytes that do not arrive. `buffer`
+// is the caller's, kept from file to file: growing a fresh 1 MiB one for each
+// of thousands of small files would cost more than reading them.
+bool checksum_whole_file(FileHandle& file, std::vector<uint8_t>& buffer, ContentChecksum* sum,
+                         std::string* problem);
 
 // What an update result means for the installation, in the tool's words.
 const char* result_meaning(UpdateResult result);
