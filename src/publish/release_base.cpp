@@ -31,7 +31,8 @@ struct ProgressSink final : ChunkSink {
 };
 
 // Total bytes of the files, for progress; 0 for one that cannot be opened
-// (its checksum then fails and says so).
+// (its checksum then fails and says so). It opens every file once more, so it
+// is asked only where progress is shown.
 uint64_t total_size(const std::vector<BuilderFile>& files)
 {
     uint64_t total = 0;
@@ -184,7 +185,7 @@ bool load_base_folder(const std::vector<BuilderFile>& files, const std::vector<s
     ProgressSink sink;
     sink.progress = progress;
     sink.context = context;
-    sink.total = total_size(files);
+    sink.total = progress ? total_size(files) : 0;
     for (const BuilderFile& f : files) {
         BaseFile file;
         file.path = f.path;
@@ -212,7 +213,7 @@ BuildStatus plan_shipment(const std::vector<BuilderFile>& files, const std::vect
     ProgressSink sink;
     sink.progress = progress;
     sink.context = context;
-    sink.total = bases.empty() ? 0 : total_size(files);
+    sink.total = bases.empty() || !progress ? 0 : total_size(files);
     for (const BuilderFile& f : files) {
         PlannedFile planned;
         std::array<uint8_t, 8> sum = {};

@@ -90,12 +90,12 @@ bool refuse_non_file(const fs::directory_entry& entry, std::string* message)
 {
     std::error_code ec;
     const fs::file_status status = entry.symlink_status(ec);
-    if (fs::is_symlink(status))
+    if (ec)
+        *message = "cannot tell what " + entry.path().u8string() + " is: " + ec.message();
+    else if (fs::is_symlink(status))
         *message = "a symbolic link in the folder: " + entry.path().u8string() + " (a release is files)";
     else if (!fs::is_regular_file(status) && !fs::is_directory(status))
         *message = "neither a file nor a folder: " + entry.path().u8string();
-    else if (ec)
-        *message = "cannot tell what " + entry.path().u8string() + " is: " + ec.message();
     return message->empty();
 }
 
@@ -149,6 +149,12 @@ void report_progress(void* context, uint64_t done, uint64_t total)
     step->progress->show_bytes(step->what.c_str(), done, total);
 }
 
+// Progress is drawn on a terminal only; elsewhere no step needs its total.
+BuilderProgress progress_function()
+{
+    return terminal_is_tty(stderr) ? report_progress : nullptr;
+}
+
 // One --base as listed before anything is read: a release folder's files and
 // folders, or a hash list file.
 struct BaseListing {
@@ -170,12 +176,14 @@ bool list_bases(const std::vector<std::string>& given, std::vector<BaseListing>*
             return false;
         std::error_code ec;
         listing.is_folder = fs::is_directory(fs::u8path(shown), ec);
-        if (listing.is_folder && !list_sources(shown, &listing.files, inputs, message, &listing.folders))
-            return false;
-        if (!listing.is_folder && !to_cp932(resolve_named_file(shown), "the base path", &listing.path, message))
-            return false;
-        if (!listing.is_folder)
+        if (listing.is_folder) {
+            if (!list_sources(shown, &listing.files, inputs, message, &listing.folders))
+                return false;
+        } else {
+            if (!to_cp932(resolve_named_file(shown), "the base path", &listing.path, message))
+                return false;
             inputs->push_back(fs::u8path(shown));
+        }
         listings->push_back(listing);
     }
     return true;
@@ -189,7 +197,7 @@ bool load_bases(const std::vector<BaseListing>& listings, TerminalProgress& prog
         ReleaseBase base;
         base.shown = listing.shown;
         Step step = {&progress, "checksumming " + printable(listing.shown)};
-        if (listing.is_folder ? !load_base_folder(listing.files, listing.folders, report_progress, &step, &base, message)
+        if (listing.is_folder ? !load_base_folder(listing.files, listing.folders, progress_function(), &step, &base, message)
                               : !load_base_list(listing.path, &base, message))
             return false;
         progress.finish();
@@ -213,7 +221,7 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
     Step comparing = {&progress, "comparing with the bases"};
     BuildStatus built = load_bases(listings, progress, bases, message) ? BUILD_OK : BUILD_FAILED;
     if (built == BUILD_OK)
-        built = plan_shipment(files, *bases, report_progress, &comparing, plan, message);
+        built = plan_shipment(files, *bases, progress_function(), &comparing, plan, message);
     progress.finish();
     if (built != BUILD_OK)
         return built;
