@@ -179,7 +179,8 @@ std::string check_source_paths(const std::vector<BuilderFile>& files)
         size_t other = j;
         for (const TargetKey* key : {&targets[j].target, &targets[j].tmp}) {
             const auto found = first_with_key.find(key_text(*key));
-            if (found != first_with_key.end() && found->second < other && targets_overlap(targets[found->second], targets[j]))
+            if (found != first_with_key.end() && found->second < other &&
+                targets_overlap(targets[found->second], targets[j]))
                 other = found->second;
         }
         if (other != j)

@@ -38,8 +38,10 @@ typedef void (*BuilderProgress)(void* context, uint64_t done, uint64_t total);
 // and its temporary name, one of the lists). "" when the updater would
 // install it, else the reason.
 std::string check_builder_input(const BuilderOptions& options, const std::vector<BuilderFile>& files);
-// The updater's own path rules (check_targets) over every file: "" when the
-// updater would write each where its path says, else the reason. Checked
+// The updater's own path rules over every file, as check_targets applies them
+// (target_problem, and targets_overlap with every earlier file): "" when the
+// updater would write each where its path says, else the reason for the first
+// file it would refuse. Checked
 // before any file is read, so that no patch is built that every player's
 // updater would refuse or install wrongly.
 std::string check_source_paths(const std::vector<BuilderFile>& files);
