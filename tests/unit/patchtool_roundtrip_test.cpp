@@ -296,6 +296,7 @@ TEST_F(PatchtoolRoundTrip, BrokenSetUpsFailTheBuildAndItsDryRunAlike)
         // (the path rules' own tests hold every form of either).
         {"a file and its temporary name",
          [](const TempDir& t) { write_host_file(t.host("src/system.arc.tmp"), "x"); }, "", 2},
+        {"two paths on one file", [](const TempDir& t) { write_host_file(t.host("src/SYSTEM.ARC. "), "x"); }, "", 2},
         {"a name Windows refuses", [](const TempDir& t) { write_host_file(t.host("src/a?b.arc"), "x"); }, "", 2},
     };
     for (const Case& c : cases) {
