@@ -2,8 +2,9 @@
 # Runs every benchmark once and prints each as a ratio against its baseline
 # measured in the same run: the checksum variants against the plain loop
 # (native, and the Win32 build under Wine), the uninstall-list merge, the
-# case-insensitive lookup against exact names, and the update's throughput
-# against a plain copy. Numbers are printed, never asserted.
+# case-insensitive lookup against exact names, building against an earlier
+# release at 20,000 files against 2,000, and the update's throughput against a
+# plain copy. Numbers are printed, never asserted.
 # BENCH_NATIVE / BENCH_WIN32 name other build trees (default build/native, build/win32).
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -41,6 +42,9 @@ if [ -x "$native/bench/case_lookup_timing" ]; then
 else
     echo "(not built: $native/bench/case_lookup_timing)"
 fi
+
+section "build against an earlier release's list: 2,000 and 20,000 files"
+python3 "$root/bench/base_compare.py" --native "$native" --work "$native/bench-base"
 
 section "update throughput, native"
 "$root/bench/apply_throughput.sh" "$native" "$native/bench-apply"

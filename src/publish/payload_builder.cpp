@@ -1,6 +1,8 @@
 #include "publish/payload_builder.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "hash_list/hash_list_format.h"
 #include "hash_list/name_compare.h"
@@ -13,10 +15,6 @@
 
 namespace {
 
-// File positions at or above 2 GiB are unreachable for the reader.
-const uint64_t BUILDER_FILE_LIMIT = 0x7FFFFFFFu;
-const uint32_t COPY_BUFFER_SIZE = 0x100000;
-
 bool has_separator(const std::string& name)
 {
     // A trail byte equal to "\" belongs to its character.
@@ -25,6 +23,11 @@ bool has_separator(const std::string& name)
             return true;
     }
     return false;
+}
+
+std::u16string key_text(const TargetKey& key)
+{
+    return std::u16string(key.units, key.units + key.length);
 }
 
 std::string check_one_file(const BuilderOptions& options, const BuilderFile& f)
@@ -62,8 +65,8 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
                         BuilderLayout* layout, std::string* message)
 {
     FileHandle stub;
-    if (!stub.open_read(options.stub.c_str())) {
-        *message = "cannot open the stub " + options.stub;
+    if (!stub.open_read_regular(options.stub.c_str())) {
+        *message = "cannot open the stub " + options.stub + " (missing, or not a regular file)";
         return BUILD_FAILED;
     }
     if (stub.size64() > PAYLOAD_IMAGE_LIMIT) {
@@ -85,8 +88,8 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
     layout->data_total = layout->sizes[0];
     for (const BuilderFile& f : files) {
         FileHandle in;
-        if (!in.open_read(f.source.c_str())) {
-            *message = "cannot open " + f.source;
+        if (!in.open_read_regular(f.source.c_str())) {
+            *message = "cannot open " + f.source + " (missing, or not a regular file)";
             return BUILD_FAILED;
         }
         // The whole size: its low 32 bits alone would pack a file of
@@ -96,11 +99,9 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
             *message = "cannot tell the size of " + f.source;
             return BUILD_FAILED;
         }
-        if (size > BUILDER_FILE_LIMIT) {
-            *message = f.path + " is " + std::to_string(size) +
-                       " bytes: an updater cannot carry a file past 2 GiB, which its reader cannot reach";
+        *message = check_source_size(f, size);
+        if (!message->empty())
             return BUILD_REFUSED;
-        }
         layout->sizes.push_back(static_cast<uint32_t>(size));
         layout->data_total += size;
         if (layout->data_base + layout->data_total > BUILDER_FILE_LIMIT) {
@@ -116,7 +117,7 @@ BuildStatus plan_layout(const BuilderOptions& options, const std::vector<Builder
 bool write_entries(FileHandle& out, const BuilderOptions& options, const std::vector<BuilderFile>& files,
                    const BuilderLayout& layout, BuilderProgress progress, void* context, std::string* message)
 {
-    std::vector<uint8_t> buffer(COPY_BUFFER_SIZE);
+    std::vector<uint8_t> buffer;
     std::vector<std::string> paths;
     std::vector<std::array<uint8_t, 8>> sums(files.size());
     if (!write_zeros(out, layout.sizes[0])) {
@@ -163,19 +164,27 @@ bool write_all(FileHandle& out, const BuilderOptions& options, const std::vector
 
 std::string check_source_paths(const std::vector<BuilderFile>& files)
 {
-    std::vector<const char*> paths;
-    for (const BuilderFile& f : files)
-        paths.push_back(f.path.c_str());
-    std::vector<TargetVerdict> verdicts(files.size());
-    if (check_targets(paths.data(), static_cast<uint32_t>(paths.size()), verdicts.data()))
-        return "";
+    // The updater's rules (target_problem, targets_overlap) decide; only the
+    // search for an earlier file on the same name goes through a hash table,
+    // since a release has tens of thousands of files where a payload has 256.
+    std::unordered_map<std::u16string, size_t> first_with_key;
+    std::vector<EntryTarget> targets(files.size());
     for (size_t j = 0; j < files.size(); ++j) {
-        const TargetVerdict& v = verdicts[j];
-        if (v.problem == PATH_SHARES_FILE)
+        const PathProblem problem = target_problem(files[j].path.c_str(), &targets[j]);
+        if (problem != PATH_OK)
+            return std::string("relative path ") + path_problem_text(problem) + ": " + files[j].path;
+        size_t other = j;
+        for (const TargetKey* key : {&targets[j].target, &targets[j].tmp}) {
+            const auto found = first_with_key.find(key_text(*key));
+            if (found != first_with_key.end() && found->second < other &&
+                targets_overlap(targets[found->second], targets[j]))
+                other = found->second;
+        }
+        if (other != j)
             return "two paths name one file on Windows (letter case, trailing dots or spaces, or a file and "
-                   "its temporary name \".tmp\"): " + files[v.other].path + " and " + files[j].path;
-        if (v.problem != PATH_OK)
-            return std::string("relative path ") + path_problem_text(v.problem) + ": " + files[j].path;
+                   "its temporary name \".tmp\"): " + files[other].path + " and " + files[j].path;
+        first_with_key.emplace(key_text(targets[j].target), j);
+        first_with_key.emplace(key_text(targets[j].tmp), j);
     }
     return "";
 }
@@ -200,6 +209,22 @@ std::string check_builder_input(const BuilderOptions& options, const std::vector
     return problem.empty() ? check_source_paths(files) : problem;
 }
 
+std::string check_source_size(const BuilderFile& file, uint64_t size)
+{
+    if (size <= BUILDER_FILE_LIMIT)
+        return "";
+    return file.path + " is " + std::to_string(size) +
+           " bytes: an updater cannot carry a file past 2 GiB, which its reader cannot reach";
+}
+
+BuildStatus check_build(const BuilderOptions& options, const std::vector<BuilderFile>& files,
+                        std::string* message)
+{
+    BuilderLayout layout;
+    *message = check_builder_input(options, files);
+    return message->empty() ? plan_layout(options, files, &layout, message) : BUILD_REFUSED;
+}
+
 BuildStatus build_updater(const BuilderOptions& options, const std::vector<BuilderFile>& files,
                           BuilderProgress progress, void* context, std::string* message)
 {
@@ -210,9 +235,12 @@ BuildStatus build_updater(const BuilderOptions& options, const std::vector<Build
     BuildStatus planned = plan_layout(options, files, &layout, message);
     if (planned != BUILD_OK)
         return planned;
+    // On a shared build machine the output folder may be writable by others:
+    // a link planted at the temporary name must not make this build write
+    // through it, nor leave the output as a name someone else owns.
     const std::string tmp = options.out + ".tmp";
     FileHandle out;
-    if (!out.create_write(tmp.c_str())) {
+    if (!out.create_fresh(tmp.c_str())) {
         *message = "cannot create " + tmp;
         return BUILD_FAILED;
     }

@@ -2,7 +2,7 @@
 #include <array>
 #include <cstring>
 
-#include "checksum/checksum.h"
+#include "checksum/checksum_read.h"
 #include "hash_list/hash_list_format.h"
 #include "payload/payload_format.h"
 #include "platform/little_endian.h"
@@ -23,8 +23,8 @@ bool write_zeros(FileHandle& out, uint32_t n)
 bool write_stub(FileHandle& out, const std::string& stub, std::string* message)
 {
     FileHandle in;
-    if (!in.open_read(stub.c_str())) {
-        *message = "cannot open the stub " + stub;
+    if (!in.open_read_regular(stub.c_str())) {
+        *message = "cannot open the stub " + stub + " (missing, or not a regular file)";
         return false;
     }
     const uint64_t whole = in.size64();
@@ -68,27 +68,36 @@ bool write_directory(FileHandle& out, const BuilderOptions& options, const std::
     return out.write(block.data(), n) == n;
 }
 
+namespace {
+
+// Each chunk, once checksummed, goes on into the updater file.
+struct WriteSink final : ChunkSink {
+    FileHandle* out = nullptr;
+    bool failed = false;
+
+    bool take(const uint8_t* data, uint32_t n) override
+    {
+        failed = out->write(data, n) != n;
+        return !failed;
+    }
+};
+
+}  // namespace
+
 bool copy_source(FileHandle& out, const BuilderFile& file, uint32_t size, std::vector<uint8_t>& buffer,
                  uint8_t checksum[8], std::string* message)
 {
     FileHandle in;
     ContentChecksum sum = {};
-    if (!in.open_read(file.source.c_str()) || in.size64() != size) {
+    if (!in.open_read_regular(file.source.c_str()) || in.size64() != size) {
         *message = "cannot read " + file.source + " (changed while building?)";
         return false;
     }
-    for (uint32_t done = 0; done < size;) {
-        uint32_t chunk = size - done < buffer.size() ? size - done : static_cast<uint32_t>(buffer.size());
-        if (in.read(buffer.data(), chunk) != chunk) {
-            *message = "cannot read " + file.source;
-            return false;
-        }
-        checksum_update(&sum, buffer.data(), chunk);
-        if (out.write(buffer.data(), chunk) != chunk) {
-            *message = "cannot write the updater (disk full?)";
-            return false;
-        }
-        done += chunk;
+    WriteSink sink;
+    sink.out = &out;
+    if (read_and_checksum(in, size, buffer, &sum, &sink) != CHUNK_READ_OK) {
+        *message = sink.failed ? "cannot write the updater (disk full?)" : "cannot read " + file.source;
+        return false;
     }
     std::memcpy(checksum, sum.bytes, sizeof sum.bytes);
     return true;

@@ -68,3 +68,13 @@ SignatureStatus read_certificate_table(FileHandle& file, CertificateTable* table
         return SIGNATURE_NONE;
     return SIGNATURE_FOUND;
 }
+
+TablePlacement certificate_table_placement(const CertificateTable& table, uint64_t file_size)
+{
+    const uint64_t end = static_cast<uint64_t>(table.offset) + table.size;
+    if (table.size == 0)
+        return TABLE_EMPTY;
+    if (end > file_size)
+        return TABLE_PAST_END;
+    return end < file_size ? TABLE_DATA_AFTER : TABLE_ENDS_FILE;
+}

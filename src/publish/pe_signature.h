@@ -18,6 +18,17 @@ enum SignatureStatus {
     SIGNATURE_NOT_PE   // no "MZ" / "PE\0\0" headers, or they are cut short
 };
 
+// Where a found table lies in its file. Signing appends the table last, and
+// the signature covers neither the table nor anything after it: bytes there
+// would reach a player unsigned, and an empty table signs nothing.
+enum TablePlacement {
+    TABLE_ENDS_FILE,   // a non-empty table that ends exactly at the end of the file
+    TABLE_EMPTY,       // size 0
+    TABLE_PAST_END,    // runs past the end of the file
+    TABLE_DATA_AFTER   // more bytes follow it
+};
+TablePlacement certificate_table_placement(const CertificateTable& table, uint64_t file_size);
+
 // Reads the DOS and PE headers of the open `file` (PE32 or PE32+) and its
 // certificate directory entry. Moves the file position; never fails otherwise:
 // a short read is SIGNATURE_NOT_PE.

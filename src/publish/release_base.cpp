@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "checksum/checksum.h"
+#include "checksum/checksum_read.h"
 #include "hash_list/hash_list.h"
-#include "hash_list/name_compare.h"
 #include "path_rules/path_safety.h"
 #include "path_rules/target_key.h"
 #include "platform/file_handle.h"
@@ -13,56 +12,75 @@
 namespace {
 
 // A hash list longer than this is no installation's list.
-const uint32_t BASE_LIST_LIMIT = 0x4000000;
-const uint32_t CHUNK = 0x100000;
+const uint64_t BASE_LIST_LIMIT = 0x4000000;
+
+// Counts the bytes of every chunk read for the progress of the whole step.
+struct ProgressSink final : ChunkSink {
+    BuilderProgress progress = nullptr;
+    void* context = nullptr;
+    uint64_t done = 0;
+    uint64_t total = 0;
+
+    bool take(const uint8_t*, uint32_t n) override
+    {
+        done += n;
+        if (progress)
+            progress(context, done, total);
+        return true;
+    }
+};
 
 // Total bytes of the files, for progress; 0 for one that cannot be opened
-// (its checksum then fails and says so).
+// (its checksum then fails and says so). It opens every file once more, so it
+// is asked only where progress is shown.
 uint64_t total_size(const std::vector<BuilderFile>& files)
 {
     uint64_t total = 0;
     for (const BuilderFile& f : files) {
         FileHandle in;
-        if (in.open_read(f.source.c_str()))
-            total += in.size();
+        const uint64_t size = in.open_read_regular(f.source.c_str()) ? in.size64() : 0;
+        total += size == OS_INVALID_FILE_SIZE64 ? 0 : size;
     }
     return total;
 }
 
-bool size_of(const std::string& source, uint32_t* size)
+// Opens a source as a regular file (a link swapped in after the listing, or a
+// pipe, fails at once instead of being followed or waited on) and tells its
+// whole size.
+bool open_source(FileHandle& in, const std::string& source, uint64_t* size)
 {
-    FileHandle in;
-    if (!in.open_read(source.c_str()))
+    if (!in.open_read_regular(source.c_str()))
         return false;
-    *size = in.size();
-    return true;
+    *size = in.size64();
+    return *size != OS_INVALID_FILE_SIZE64;
 }
 
-// Checksums the file at `source`, adding its bytes to *done as they go.
-bool checksum_source(const std::string& source, std::array<uint8_t, 8>* sum, uint32_t* size,
-                     std::vector<uint8_t>& buffer, BuilderProgress progress, void* context, uint64_t* done,
-                     uint64_t total)
+bool checksum_open(FileHandle& in, uint64_t size, std::vector<uint8_t>& buffer, ProgressSink* sink,
+                   std::array<uint8_t, 8>* sum)
 {
-    FileHandle in;
-    if (!in.open_read(source.c_str()))
-        return false;
     ContentChecksum state = {};
-    *size = in.size();
-    for (uint32_t at = 0; at < *size;) {
-        const uint32_t chunk = *size - at < CHUNK ? *size - at : CHUNK;
-        if (in.read(buffer.data(), chunk) != chunk)
-            return false;
-        checksum_update(&state, buffer.data(), chunk);
-        at += chunk;
-        *done += chunk;
-        if (progress)
-            progress(context, *done, total);
-    }
+    if (read_and_checksum(in, size, buffer, &state, sink) != CHUNK_READ_OK)
+        return false;
     std::copy(state.bytes, state.bytes + 8, sum->begin());
     return true;
 }
 
-// The folder part of a relative path: "" for a file at the top.
+BaseKey key_of(const char* path)
+{
+    TargetKey key;
+    if (!target_key(&key, path, nullptr))
+        return BaseKey();
+    return BaseKey(key.units, key.units + key.length);
+}
+
+// The key of the folder a file's key lies in: "" for the top.
+BaseKey folder_key(const BaseKey& file)
+{
+    const size_t separator = file.rfind(u'\\');
+    return separator == BaseKey::npos ? BaseKey() : file.substr(0, separator);
+}
+
+// The folder part of a relative path, for messages: "" for a file at the top.
 std::string folder_of(const std::string& path)
 {
     const char* file = path_file_part(path.c_str());
@@ -70,44 +88,30 @@ std::string folder_of(const std::string& path)
     return length ? path.substr(0, length - 1) : std::string();
 }
 
-bool has_folder(const ReleaseBase& base, const std::string& folder)
+void add_file(ReleaseBase* base, const BaseFile& file)
 {
-    char wanted[OS_PATH_SIZE];
-    char known[OS_PATH_SIZE];
-    if (!path_with_backslashes(wanted, sizeof wanted, folder.c_str()))
-        return false;
-    for (const std::string& f : base.folders) {
-        if (path_with_backslashes(known, sizeof known, f.c_str()) && names_equal(known, wanted))
-            return true;
-    }
-    return false;
+    const BaseKey key = key_of(file.path.c_str());
+    // A path that names no file matches nothing, as the updater writes nothing there.
+    if (!key.empty())
+        base->file_by_key.emplace(key, base->files.size());
+    base->files.push_back(file);
 }
 
-// The two relative paths name one file on Windows (the updater's collision key).
-bool same_file(const std::string& a, const std::string& b)
+// How `sum` of the file with `key` stands against one base: 0 absent, 1 same bytes, 2 other bytes.
+int compare_with_base(const ReleaseBase& base, const BaseKey& key, const std::array<uint8_t, 8>& sum)
 {
-    TargetKey left;
-    TargetKey right;
-    return target_key(&left, a.c_str(), nullptr) && target_key(&right, b.c_str(), nullptr) &&
-           target_keys_equal(left, right);
+    const auto found = key.empty() ? base.file_by_key.end() : base.file_by_key.find(key);
+    if (found == base.file_by_key.end())
+        return 0;
+    return base.files[found->second].checksum == sum ? 1 : 2;
 }
 
-// How `sum` of `path` stands against one base: 0 absent, 1 same bytes, 2 other bytes.
-int compare_with_base(const ReleaseBase& base, const std::string& path, const std::array<uint8_t, 8>& sum)
-{
-    for (const BaseFile& f : base.files) {
-        if (same_file(f.path, path))
-            return f.checksum == sum ? 1 : 2;
-    }
-    return 0;
-}
-
-ShipReason reason_against(const std::vector<ReleaseBase>& bases, const std::string& path,
+ShipReason reason_against(const std::vector<ReleaseBase>& bases, const BaseKey& key,
                           const std::array<uint8_t, 8>& sum)
 {
     bool absent_somewhere = bases.empty();
     for (const ReleaseBase& base : bases) {
-        const int found = compare_with_base(base, path, sum);
+        const int found = compare_with_base(base, key, sum);
         if (found == 2)
             return SHIP_CHANGED;
         absent_somewhere = absent_somewhere || found == 0;
@@ -117,14 +121,15 @@ ShipReason reason_against(const std::vector<ReleaseBase>& bases, const std::stri
 
 // Refusal (message set) when a base release folder lacks the folder of a
 // shipped file; a warning when a hash list base shows no record there.
-bool check_folder(const std::vector<ReleaseBase>& bases, const std::string& path, ShipPlan* plan,
-                  std::string* message)
+bool check_folder(const std::vector<ReleaseBase>& bases, const std::string& path, const BaseKey& key,
+                  ShipPlan* plan, std::string* message)
 {
-    const std::string folder = folder_of(path);
-    if (folder.empty())
+    const BaseKey wanted = folder_key(key);
+    if (wanted.empty())
         return true;
+    const std::string folder = folder_of(path);
     for (const ReleaseBase& base : bases) {
-        if (has_folder(base, folder))
+        if (base.folder_keys.count(wanted))
             continue;
         if (base.is_folder) {
             *message = "the folder " + folder + " of " + path + " is missing from the release " + base.shown +
@@ -144,28 +149,28 @@ bool check_folder(const std::vector<ReleaseBase>& bases, const std::string& path
 bool load_base_list(const std::string& path, ReleaseBase* base, std::string* message)
 {
     FileHandle file;
-    if (!file.open_read(path.c_str())) {
-        *message = "cannot open the base " + base->shown;
+    if (!file.open_read_regular(path.c_str())) {
+        *message = "cannot open the base " + base->shown + " (missing, or neither a folder nor a regular file)";
         return false;
     }
-    const uint32_t size = file.size();
-    std::vector<uint8_t> bytes(size <= BASE_LIST_LIMIT ? size : 0);
+    const uint64_t size = file.size64();
+    const uint32_t length = size <= BASE_LIST_LIMIT ? static_cast<uint32_t>(size) : 0;
+    std::vector<uint8_t> bytes(length);
     HashList records;
     int version = 0;
-    if (size > BASE_LIST_LIMIT || (size > 0 && file.read(bytes.data(), size) != size) ||
-        !parse_hash_list(bytes.data(), size, &records, &version)) {
+    if (size > BASE_LIST_LIMIT || (length > 0 && file.read(bytes.data(), length) != length) ||
+        !parse_hash_list(bytes.data(), length, &records, &version)) {
         *message = "the base " + base->shown + " is neither a folder nor a readable hash list";
         return false;
     }
     base->is_folder = false;
-    base->folders.assign(1, std::string());
     for (const HashRecord& r : records) {
         BaseFile f;
         f.path.assign(r.path, field_length(r.path, sizeof r.path));
         std::copy(r.checksum, r.checksum + 8, f.checksum.begin());
-        for (std::string folder = folder_of(f.path); !folder.empty(); folder = folder_of(folder))
-            base->folders.push_back(folder);
-        base->files.push_back(f);
+        for (BaseKey folder = folder_key(key_of(f.path.c_str())); !folder.empty(); folder = folder_key(folder))
+            base->folder_keys.insert(folder);
+        add_file(base, f);
     }
     return true;
 }
@@ -174,20 +179,23 @@ bool load_base_folder(const std::vector<BuilderFile>& files, const std::vector<s
                       BuilderProgress progress, void* context, ReleaseBase* base, std::string* message)
 {
     base->is_folder = true;
-    base->folders.assign(1, std::string());
-    base->folders.insert(base->folders.end(), folders.begin(), folders.end());
-    std::vector<uint8_t> buffer(CHUNK);
-    const uint64_t total = total_size(files);
-    uint64_t done = 0;
+    for (const std::string& folder : folders)
+        base->folder_keys.insert(key_of(folder.c_str()));
+    std::vector<uint8_t> buffer;
+    ProgressSink sink;
+    sink.progress = progress;
+    sink.context = context;
+    sink.total = progress ? total_size(files) : 0;
     for (const BuilderFile& f : files) {
         BaseFile file;
         file.path = f.path;
-        uint32_t size = 0;
-        if (!checksum_source(f.source, &file.checksum, &size, buffer, progress, context, &done, total)) {
+        FileHandle in;
+        uint64_t size = 0;
+        if (!open_source(in, f.source, &size) || !checksum_open(in, size, buffer, &sink, &file.checksum)) {
             *message = "cannot read " + f.source + " of the base " + base->shown;
             return false;
         }
-        base->files.push_back(file);
+        add_file(base, file);
     }
     return true;
 }
@@ -201,23 +209,33 @@ BuildStatus plan_shipment(const std::vector<BuilderFile>& files, const std::vect
                           BuilderProgress progress, void* context, ShipPlan* plan, std::string* message)
 {
     *plan = ShipPlan();
-    std::vector<uint8_t> buffer(bases.empty() ? 0 : CHUNK);
-    const uint64_t total = bases.empty() ? 0 : total_size(files);
-    uint64_t done = 0;
+    std::vector<uint8_t> buffer;
+    ProgressSink sink;
+    sink.progress = progress;
+    sink.context = context;
+    sink.total = bases.empty() || !progress ? 0 : total_size(files);
     for (const BuilderFile& f : files) {
         PlannedFile planned;
         std::array<uint8_t, 8> sum = {};
+        FileHandle in;
+        if (!open_source(in, f.source, &planned.size)) {
+            *message = "cannot read " + f.source + " (missing, or not a regular file)";
+            return BUILD_FAILED;
+        }
+        // Refused before it is read, and even when every base had it: a file
+        // the format cannot hold is no file of a release it can update.
+        *message = check_source_size(f, planned.size);
+        if (!message->empty())
+            return BUILD_REFUSED;
         // Without a base every file ships: its bytes need not be read here.
-        const bool read = bases.empty() ? size_of(f.source, &planned.size)
-                                        : checksum_source(f.source, &sum, &planned.size, buffer, progress,
-                                                          context, &done, total);
-        if (!read) {
+        if (!bases.empty() && !checksum_open(in, planned.size, buffer, &sink, &sum)) {
             *message = "cannot read " + f.source;
             return BUILD_FAILED;
         }
-        planned.reason = reason_against(bases, f.path, sum);
+        const BaseKey key = key_of(f.path.c_str());
+        planned.reason = reason_against(bases, key, sum);
         if (planned.reason != SHIP_UNCHANGED) {
-            if (!check_folder(bases, f.path, plan, message))
+            if (!check_folder(bases, f.path, key, plan, message))
                 return BUILD_REFUSED;
             ++plan->shipped_count;
             plan->shipped_bytes += planned.size;

@@ -212,6 +212,9 @@ TEST_F(InspectTest, CertificateTableBehindThePayload)
         {"signed", table_at, 1512, table_at - end + 1512, 0, nullptr},
         {"table inside the payload", end - 16, 16, 0, 1, "begins inside the payload"},
         {"table past the end", table_at, 1512, table_at - end + 100, 1, "runs past the end of the file"},
+        // The signature covers neither the table nor what follows it.
+        {"bytes after the table", table_at, 1512, table_at - end + 1512 + 8, 1, "8 bytes follow the certificate table"},
+        {"empty table", table_at, 0, table_at - end, 1, "is empty"},
     };
     const nlohmann::json plain = inspect_json(unsigned_bytes, 0);
     for (const Case& c : cases) {
@@ -277,6 +280,10 @@ TEST_F(InspectTest, ControlCharactersInNamesAreShownEscaped)
     for (const std::string& shown : {std::string("caption\\x1b[2J"), std::string("\\x1b]0;x\\x07.arc"),
                                      std::string("a\\u0080b.arc")})
         EXPECT_NE(run.out.find(shown), std::string::npos) << shown << "\n" << run.out;
+    // The JSON report carries the same names, escaped as JSON escapes them.
+    const nlohmann::json r = inspect_json(payload_bytes(layout), run.status);
+    EXPECT_EQ(last.out.find("\xc2\x80"), std::string::npos) << last.out;
+    EXPECT_EQ(r.at("entries").at(2).at("name"), "a\xc2\x80" "b.arc");
 }
 
 TEST(PatchtoolCommandLine, HelpAndUsageLines)

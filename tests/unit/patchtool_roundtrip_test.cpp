@@ -1,6 +1,7 @@
 // patchtool as a publisher and a support engineer use it: build an updater
 // from a folder, inspect it, apply it to an installation and verify the
 // result, and the exit codes of the ways this fails.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "platform/little_endian.h"
 #include "support/install_fixture.h"
@@ -73,6 +75,19 @@ bool same_file_bytes(const std::string& a, const std::string& b)
 
 const uint64_t BIG = (static_cast<uint64_t>(1) << 32) + 100;
 
+// Every entry under `dir` with its kind, size and modification time.
+std::map<std::string, std::string> stamps(const std::string& dir)
+{
+    std::map<std::string, std::string> out;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir)) {
+        const fs::file_status st = e.symlink_status();
+        out[e.path().string()] = std::to_string(static_cast<int>(st.type())) + " " +
+                                 (fs::is_regular_file(st) ? std::to_string(e.file_size()) : "") + " " +
+                                 std::to_string(e.last_write_time().time_since_epoch().count());
+    }
+    return out;
+}
+
 class PatchtoolRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override
@@ -87,10 +102,11 @@ protected:
         write_host_file(temp.host("game/KXQ.hvl"), hash_list_file(2, {{"system.arc", checksum_of("old")}}));
         write_host_file(temp.host("game/uninst.lst"), "game.exe\n");
     }
-    Outcome build(const std::string& extra = "")
+    Outcome build(const std::string& extra = "", bool caption = true, const std::string& out = "setup.exe")
     {
-        return patchtool("build --stub " + quoted(temp.host("stub.exe")) + " --caption '\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 Updater' " +
-                         extra + " --out " + quoted(updater()) + " " + quoted(temp.host("src")));
+        return patchtool("build --stub " + quoted(temp.host("stub.exe")) +
+                         (caption ? " --caption '\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 Updater' " : " ") + extra +
+                         " --out " + quoted(temp.host(out)) + " " + quoted(temp.host("src")));
     }
     Outcome apply() { return patchtool("apply " + quoted(updater()) + " " + quoted(temp.host("game"))); }
     std::string updater() const { return temp.host("setup.exe"); }
@@ -212,7 +228,7 @@ TEST_F(PatchtoolRoundTrip, BuildAndVerifyShowProgressOnATerminalOnly)
     const std::string tool = built_program("tools/patchtool/patchtool");
     const std::vector<std::string> verify = {"verify", temp.host("game")};
     const std::vector<std::string> build_against = {"build", "--base", temp.host("game"), "--stub",
-                                                    temp.host("stub.exe"), "--out", temp.host("again.exe"),
+                                                    temp.host("stub.exe"), "--caption", "C", "--out", temp.host("again.exe"),
                                                     temp.host("src")};
     // Redrawn in place: carriage return and erase-line before each state.
     const ToolRun verified = run_tool_on_terminal(tool, verify);
@@ -227,49 +243,75 @@ TEST_F(PatchtoolRoundTrip, BuildAndVerifyShowProgressOnATerminalOnly)
         EXPECT_EQ(run_tool(tool, args).err.find("\033[K"), std::string::npos) << args[0];
 }
 
-TEST_F(PatchtoolRoundTrip, BuildRefusalsExitTwoAndLeaveNoFile)
+// No wrong answer: every broken set-up fails the build, and the dry run,
+// which writes nothing, exits as the build does.
+TEST_F(PatchtoolRoundTrip, BrokenSetUpsFailTheBuildAndItsDryRunAlike)
 {
     struct Case {
         const char* what;
         void (*spoil)(const TempDir&);
         std::string extra;
+        int code;
+        std::string out = "setup.exe";
+        bool caption = true;
     };
     const Case cases[] = {
         {"two files with one name",
-         [](const TempDir& t) { write_host_file(t.host("src/Archive/SYSTEM.ARC"), "x"); }, ""},
+         [](const TempDir& t) { write_host_file(t.host("src/Archive/SYSTEM.ARC"), "x"); }, "", 2},
         {"a name code page 932 cannot hold",
-         [](const TempDir& t) { write_host_file(t.host("src/\xf0\x9f\x98\x80.arc"), "x"); }, ""},
+         [](const TempDir& t) { write_host_file(t.host("src/\xf0\x9f\x98\x80.arc"), "x"); }, "", 2},
         {"a stub past 0x28000",
-         [](const TempDir& t) { write_host_file(t.host("stub.exe"), std::string(0x28001, 'M')); }, ""},
-        {"a caption code page 932 cannot hold", [](const TempDir&) {}, "--caption '\xf0\x9f\x98\x80'"},
+         [](const TempDir& t) { write_host_file(t.host("stub.exe"), std::string(0x28001, 'M')); }, "", 2},
+        {"a caption code page 932 cannot hold", [](const TempDir&) {}, "--caption '\xf0\x9f\x98\x80'", 2},
         {"a signed stub",
          [](const TempDir& t) {
              std::string stub(4096, 'M');
              set_certificate_directory(&stub, 3584, 512);
              write_host_file(t.host("stub.exe"), stub);
-         }, ""},
+         }, "", 2},
         {"a name too long for the 32-byte entry",
-         [](const TempDir& t) { write_host_file(t.host("src/sixteen_chars.arc"), "x"); }, "--index-form 32"},
+         [](const TempDir& t) { write_host_file(t.host("src/sixteen_chars.arc"), "x"); }, "--index-form 32", 2},
         // Sparse: 4 GiB + 100 bytes, whose low 32 bits alone say 100.
-        {"a file of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("src/system.arc"), BIG); }, ""},
-        {"a stub of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("stub.exe"), BIG); }, ""},
+        {"a file of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("src/system.arc"), BIG); }, "", 2},
+        {"a file of 3 GiB", [](const TempDir& t) { fs::resize_file(t.host("src/system.arc"), 3ull << 30); }, "", 2},
+        {"more than 2 GiB in all",
+         [](const TempDir& t) {
+             fs::resize_file(t.host("src/system.arc"), 1ull << 30);
+             write_host_file(t.host("src/second.arc"), "");
+             fs::resize_file(t.host("src/second.arc"), 1ull << 30);
+         }, "", 2},
+        {"a stub of 4 GiB + 100 bytes", [](const TempDir& t) { fs::resize_file(t.host("stub.exe"), BIG); }, "", 2},
+        {"a missing stub", [](const TempDir& t) { fs::remove(t.host("stub.exe")); }, "", 2},
+        {"a stub that is a folder",
+         [](const TempDir& t) { fs::remove(t.host("stub.exe")), fs::create_directory(t.host("stub.exe")); }, "", 2},
+        {"no --caption", [](const TempDir&) {}, "", 2, "setup.exe", false},
+        {"no folder for --out", [](const TempDir&) {}, "", 2, "none/setup.exe"},
+        {"--out a folder", [](const TempDir&) {}, "", 2, "game"},
+        {"--out the stub", [](const TempDir&) {}, "", 2, "stub.exe"},
+        {"--out a --base list", [](const TempDir&) {}, "--base " + quoted(temp.host("game/KXQ.hvl")), 2, "game/KXQ.hvl"},
+        {"--out a source file", [](const TempDir&) {}, "", 2, "src/system.arc"},
+        {"--out whose temporary name is a source file",
+         [](const TempDir& t) { write_host_file(t.host("src/extra.tmp"), "x"); }, "", 2, "src/extra"},
         // What the updater itself would install over another file, or refuse
         // (the path rules' own tests hold every form of either).
         {"a file and its temporary name",
-         [](const TempDir& t) { write_host_file(t.host("src/system.arc.tmp"), "x"); }, ""},
-        {"a name Windows refuses", [](const TempDir& t) { write_host_file(t.host("src/a?b.arc"), "x"); }, ""},
-        {"the player's uninstall list", [](const TempDir& t) { write_host_file(t.host("src/UNINST.LST"), "x"); }, ""},
+         [](const TempDir& t) { write_host_file(t.host("src/system.arc.tmp"), "x"); }, "", 2},
+        {"two paths on one file", [](const TempDir& t) { write_host_file(t.host("src/SYSTEM.ARC. "), "x"); }, "", 2},
+        {"a name Windows refuses", [](const TempDir& t) { write_host_file(t.host("src/a?b.arc"), "x"); }, "", 2},
+        {"the player's uninstall list", [](const TempDir& t) { write_host_file(t.host("src/UNINST.LST"), "x"); }, "", 2},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove_all(temp.path());
-        fs::create_directories(temp.path());
-        SetUp();
-        c.spoil(temp);
-        Outcome built = build(c.extra);
-        EXPECT_EQ(built.code, 2) << built.output;
-        EXPECT_FALSE(host_file_exists(updater()));
-        EXPECT_FALSE(host_file_exists(updater() + ".tmp"));
+        for (const char* mode : {"", "--dry-run "}) {
+            SCOPED_TRACE(std::string(c.what) + " " + mode);
+            fs::remove_all(temp.path());
+            fs::create_directories(temp.path());
+            SetUp();
+            c.spoil(temp);
+            const std::map<std::string, std::string> before = stamps(temp.path());
+            Outcome built = build(mode + c.extra, c.caption, c.out);
+            EXPECT_EQ(built.code, c.code) << built.output;
+            EXPECT_EQ(stamps(temp.path()), before);  // nothing written, no input overwritten
+        }
     }
 }
 
@@ -309,15 +351,38 @@ TEST_F(PatchtoolRoundTrip, VerifyCountsFoldersAndFollowsNoRecordOutsideTheFolder
     EXPECT_EQ(verified.output.find('\x1b'), std::string::npos) << verified.output;
 }
 
-TEST_F(PatchtoolRoundTrip, ApplyShowsControlCharactersEscaped)
+TEST_F(PatchtoolRoundTrip, ApplyAndItsDryRunShowControlCharactersEscaped)
 {
     // Code page 932 0x80 is U+0080, a C1 control a terminal may act on; the
     // updater itself takes it as an ordinary character.
     write_host_file(updater(), updater_file({{"a\x80" "b.arc", "b"}}));
-    Outcome applied = apply();
-    EXPECT_EQ(applied.code, 0) << applied.output;
-    EXPECT_NE(applied.output.find("a\\u0080b.arc"), std::string::npos) << applied.output;
-    EXPECT_EQ(applied.output.find("\xc2\x80"), std::string::npos) << applied.output;
+    for (const char* mode : {"apply --dry-run ", "apply "}) {
+        Outcome applied = patchtool(mode + quoted(updater()) + " " + quoted(temp.host("game")));
+        EXPECT_EQ(applied.code, 0) << applied.output;
+        EXPECT_NE(applied.output.find("a\\u0080b.arc"), std::string::npos) << applied.output;
+        EXPECT_EQ(applied.output.find("\xc2\x80"), std::string::npos) << applied.output;
+    }
+}
+
+// Safe on a shared machine: a pipe where a file is expected is an error at
+// once, never a wait for a writer; a link inside a release or base folder is
+// refused by its name.
+TEST_F(PatchtoolRoundTrip, PipesAndLinksWhereFilesAreExpectedAreRefusedAtOnce)
+{
+    ASSERT_EQ(mkfifo(temp.host("pipe").c_str(), 0600), 0);
+    fs::create_directory_symlink(temp.host("src/Archive"), temp.host("game/linked"));
+    const std::string pipe = quoted(temp.host("pipe")), game = quoted(temp.host("game"));
+    const std::string build = "build --caption C --out " + quoted(updater()) + " ";
+    const std::string stub = "--stub " + quoted(temp.host("stub.exe")) + " ", src = " " + quoted(temp.host("src"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"checksum " + pipe, "pipe"}, {"inspect " + pipe, "pipe"}, {"apply --dry-run " + pipe + " " + game, "pipe"},
+        {build + "--stub " + pipe + src, "pipe"}, {build + stub + "--base " + pipe + src, "pipe"},
+        {build + stub + game, "game/linked"}, {build + stub + "--base " + game + src, "game/linked"}};
+    for (const auto& c : cases) {
+        const Outcome run = patchtool(c.first);
+        EXPECT_NE(run.code, 0) << c.first;
+        EXPECT_NE(run.output.find(temp.host(c.second)), std::string::npos) << c.first << "\n" << run.output;
+    }
 }
 
 }  // namespace

@@ -130,6 +130,18 @@ TEST_F(PayloadBuilder, OversizedStubIsRefusedAndAnOldOutputSurvives)
     EXPECT_EQ(build_updater(options, files, nullptr, nullptr, &message), BUILD_OK) << message;
 }
 
+// Safe on a shared machine: a link planted at the temporary name is replaced
+// as a name; neither it nor the output leads to the file it pointed to.
+TEST_F(PayloadBuilder, ALinkPlantedAtTheTemporaryNameIsNeverWrittenThrough)
+{
+    write_host_file(temp.host("victim"), "someone else's file");
+    std::filesystem::create_symlink(temp.host("victim"), options.out + ".tmp");
+    std::string message;
+    ASSERT_EQ(build_updater(options, files, nullptr, nullptr, &message), BUILD_OK) << message;
+    EXPECT_EQ(read_host_file(temp.host("victim")), "someone else's file");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(options.out)));
+}
+
 TEST_F(PayloadBuilder, MissingSourceFailsWithoutOutput)
 {
     files[1].source = temp.host("gone.arc");

@@ -1,5 +1,7 @@
 // Which files a patch built against earlier releases ships, and the folder
 // check that keeps it from failing for the players of one of them.
+#include <filesystem>
+
 #include "publish/release_base.h"
 #include "support/install_fixture.h"
 
@@ -92,6 +94,29 @@ TEST_F(ReleaseBaseTest, AHashListBaseOnlyWarnsOfAFolderNoRecordUses)
     ReleaseBase bad;
     EXPECT_FALSE(load_base_list(temp.host("not-a-list"), &bad, &message));
     EXPECT_FALSE(load_base_list(temp.host("missing.hvl"), &bad, &message));
+}
+
+// No wrong answer: a base record is matched by the updater's collision key,
+// so the other code page 932 code of one character (0x879A for 0x81E6) is the
+// same file in the same folder.
+TEST_F(ReleaseBaseTest, ARecordSpeltWithTheOtherCodeOfACharacterIsTheSameFile)
+{
+    source("\x87\x9A\\same.arc", "same");
+    source("\x87\x9A\\new.arc", "new");
+    ASSERT_EQ(plan({list_base({{"\x81\xE6\\same.arc", checksum_of("same")}})}), BUILD_OK) << message;
+    EXPECT_EQ(result.files[0].reason, SHIP_UNCHANGED);
+    EXPECT_EQ(result.files[1].reason, SHIP_NEW);
+    EXPECT_TRUE(result.warnings.empty()) << result.warnings[0];
+}
+
+// A file grown by exactly 4 GiB has the low 32 bits of its size, and here the
+// checksum, of the listed one; it is refused by name, never left out.
+TEST_F(ReleaseBaseTest, AFileTooBigForAnUpdaterIsRefusedEvenWhenTheBaseListsIt)
+{
+    const BuilderFile big = source("big.arc", "");
+    std::filesystem::resize_file(big.source, (1ull << 32) + 29);
+    ASSERT_EQ(plan({list_base({{"big.arc", checksum_of(std::string(29, '\0'))}})}), BUILD_REFUSED);
+    EXPECT_EQ(message.find("big.arc is 4294967325 bytes"), 0u) << message;
 }
 
 }  // namespace

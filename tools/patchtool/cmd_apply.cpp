@@ -6,6 +6,7 @@
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
+#include "named_file.h"
 #include "terminal_progress.h"
 #include "update/transaction.h"
 
@@ -22,10 +23,16 @@ int cmd_apply(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     std::string file, dir;
-    if (!host_operand("apply", given_file, &file) || !host_operand("apply", given_dir, &dir))
+    if (!host_operand("apply", resolve_named_file(given_file), &file) || !host_operand("apply", given_dir, &dir))
         return EXIT_USAGE;
+    // The update reads its file as the updater reads its own; a pipe or a
+    // device there would make it wait for ever: refused input, at once.
+    FileHandle probe;
+    if (os_get_attributes(file.c_str()) != OS_INVALID_ATTRIBUTES && !probe.open_read_regular(file.c_str()))
+        return refuse_operand("apply", given_file, "not a regular file (a pipe or a device?)");
+    probe.close();
     if (dry_run)
-        return apply_dry_run(file, dir, given_file, given_dir);
+        return apply_dry_run(file, dir, printable_utf8(given_file), printable_utf8(given_dir));
     UpdateResult result;
     {
         TerminalProgress progress(stderr);

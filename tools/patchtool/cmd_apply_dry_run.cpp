@@ -47,10 +47,10 @@ void print_entries(const DryRunReport& r)
         std::string detail = e.state == TARGET_HASH_LIST ? "rewritten into KXQ.hvl, not copied"
                              : size_text(e.size) + (e.verified ? ", checksum verified" : "");
         if (e.failure != UPDATE_OK)
-            std::printf("  %-8s %s: %s [%s]\n", state_word(e), cp932_to_utf8(e.target).c_str(),
-                        cp932_to_utf8(e.problem).c_str(), update_result_name(e.failure));
+            std::printf("  %-8s %s: %s [%s]\n", state_word(e), printable(e.target).c_str(),
+                        printable(e.problem).c_str(), update_result_name(e.failure));
         else
-            std::printf("  %-8s %s  (%s)\n", state_word(e), cp932_to_utf8(e.target).c_str(), detail.c_str());
+            std::printf("  %-8s %s  (%s)\n", state_word(e), printable(e.target).c_str(), detail.c_str());
     }
 }
 
@@ -84,6 +84,6 @@ int apply_dry_run(const std::string& file, const std::string& dir, const std::st
     std::printf("the update would end with %s (0x%08X): %s\n", update_result_name(result),
                 static_cast<unsigned>(result), result_meaning(result));
     if (result != UPDATE_OK)
-        std::printf("because:    %s\n", cp932_to_utf8(r.reason).c_str());
+        std::printf("because:    %s\n", printable(r.reason).c_str());
     return result_exit_code(result);
 }

@@ -10,11 +10,13 @@
 #include <system_error>
 #include <vector>
 
+#include "build_output.h"
 #include "build_summary.h"
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
 #include "installed_stub.h"
+#include "named_file.h"
 #include "platform/host_root.h"
 #include "publish/payload_builder.h"
 #include "publish/release_base.h"
@@ -38,7 +40,8 @@ void declare_options(CLI::App& app, BuildArguments* a)
     app.add_option("--stub", a->stub,
                    "the updater image without payload (at most 0x28000 bytes); by default the installed one")
         ->type_name("EXE");
-    app.add_option("--caption", a->caption, "title of the updater's windows, at most 1023 bytes in code page 932");
+    app.add_option("--caption", a->caption, "title of the updater's windows, at most 1023 bytes in code page 932")
+        ->required();
     app.add_option("--index-form", a->form, "index entry size: 128 (names up to 95 bytes) or 32 (15)")
         ->check(CLI::IsMember({"128", "32"}));
     app.add_option("--hash-list", a->hash_list, "shipped hash list records: v2 (paths up to 247 bytes) or v1 (55)")
@@ -80,10 +83,29 @@ bool add_folder(const fs::path& base, const fs::path& p, std::vector<std::string
     return true;
 }
 
+// A release is files in folders: a link would ship (or compare) the bytes of
+// whatever it points to, perhaps a file outside the release, and a pipe or a
+// device has no bytes to ship. Either is a mistake or an attack, refused by
+// its name.
+bool refuse_non_file(const fs::directory_entry& entry, std::string* message)
+{
+    std::error_code ec;
+    const fs::file_status status = entry.symlink_status(ec);
+    if (ec)
+        *message = "cannot tell what " + entry.path().u8string() + " is: " + ec.message();
+    else if (fs::is_symlink(status))
+        *message = "a symbolic link in the folder: " + entry.path().u8string() + " (a release is files)";
+    else if (!fs::is_regular_file(status) && !fs::is_directory(status))
+        *message = "neither a file nor a folder: " + entry.path().u8string();
+    return message->empty();
+}
+
 // Every regular file under `root` (a host path, UTF-8; `seam` its seam
-// path), sorted by relative path, and (when `folders` is given) every folder
-// below it. Only the paths inside `root` must have a code page 932 form.
+// path), sorted by relative path, its host path added to `inputs`, and (when
+// `folders` is given) every folder below it. Only the paths inside `root`
+// must have a code page 932 form.
 bool list_sources(const std::string& root, const std::string& seam, std::vector<BuilderFile>* files,
+                  std::vector<fs::path>* inputs,
                   std::string* message, std::vector<std::string>* folders = nullptr)
 {
     std::error_code ec;
@@ -94,9 +116,11 @@ bool list_sources(const std::string& root, const std::string& seam, std::vector<
     }
     std::vector<fs::path> found;
     for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!refuse_non_file(*it, message))
+            return false;
         if (it->is_regular_file(ec))
             found.push_back(it->path());
-        else if (folders && it->is_directory(ec) && !add_folder(base, it->path(), folders, message))
+        else if (folders && !add_folder(base, it->path(), folders, message))
             return false;
     }
     if (ec) {
@@ -112,6 +136,7 @@ bool list_sources(const std::string& root, const std::string& seam, std::vector<
             return false;
         f.source = seam + "\\" + f.path;
         files->push_back(f);
+        inputs->push_back(p);
     }
     return true;
 }
@@ -137,38 +162,80 @@ Outcome said_in_utf8(Outcome outcome, std::string* message)
     return outcome;
 }
 
-// Each --base: a release folder (its files checksummed) or a hash list file.
-// A base that names nothing is refused; one that cannot be read fails.
-BuildStatus load_bases(const std::vector<std::string>& given, TerminalProgress& progress,
-                       std::vector<ReleaseBase>* bases, std::string* message)
+// Progress is drawn on a terminal only; elsewhere no step needs its total.
+BuilderProgress progress_function()
+{
+    return terminal_is_tty(stderr) ? report_progress : nullptr;
+}
+
+// One --base as listed before anything is read: a release folder's files and
+// folders, or a hash list file.
+struct BaseListing {
+    std::string shown;  // its seam path
+    std::string path;   // a hash list's file, its link resolved, as a seam path
+    bool is_folder = false;
+    std::vector<BuilderFile> files;
+    std::vector<std::string> folders;
+};
+
+// Lists each --base, adding every file it names to `inputs`. False with a
+// message when one names nothing, cannot be listed or holds what a release
+// cannot: refused input, all of it.
+bool list_bases(const std::vector<std::string>& given, std::vector<BaseListing>* listings,
+                std::vector<fs::path>* inputs, std::string* message)
 {
     for (const std::string& shown : given) {
-        ReleaseBase base;
-        if (!os_host_root(shown, &base.shown)) {
+        BaseListing listing;
+        if (!os_host_root(shown, &listing.shown)) {
             *message = "the base path cannot be used as a path: " + shown;
-            return BUILD_REFUSED;
+            return false;
         }
         std::error_code ec;
         const fs::file_status status = fs::status(fs::u8path(shown), ec);
         if (!fs::exists(status)) {
             *message = "no such base file or folder: " + shown;
-            return BUILD_REFUSED;
+            return false;
         }
-        if (fs::is_directory(status)) {
-            std::vector<BuilderFile> files;
-            std::vector<std::string> folders;
-            Step step = {&progress, "checksumming " + printable_utf8(shown)};
-            if (!list_sources(shown, base.shown, &files, message, &folders))
-                return BUILD_REFUSED;
-            if (!load_base_folder(files, folders, report_progress, &step, &base, message))
+        listing.is_folder = fs::is_directory(status);
+        if (listing.is_folder) {
+            if (!list_sources(shown, listing.shown, &listing.files, inputs, message, &listing.folders))
+                return false;
+        } else {
+            if (!os_host_root(resolve_named_file(shown), &listing.path)) {
+                *message = "the base path cannot be used as a path: " + shown;
+                return false;
+            }
+            // A pipe or a device would make the comparison wait for ever.
+            const char* kind = operand_kind_problem(listing.path, false);
+            if (*kind) {
+                *message = "the base " + shown + ": " + kind;
+                return false;
+            }
+            inputs->push_back(fs::u8path(shown));
+        }
+        listings->push_back(listing);
+    }
+    return true;
+}
+
+// Each base: a release folder (its files checksummed) or a hash list file.
+// A file that opens but holds no hash list is refused input, as inspect
+// refuses a file that is no updater; one that cannot be read fails.
+BuildStatus load_bases(const std::vector<BaseListing>& listings, TerminalProgress& progress,
+                       std::vector<ReleaseBase>* bases, std::string* message)
+{
+    for (const BaseListing& listing : listings) {
+        ReleaseBase base;
+        base.shown = listing.shown;
+        Step step = {&progress, "checksumming " + printable_utf8(message_utf8(listing.shown))};
+        if (listing.is_folder) {
+            if (!load_base_folder(listing.files, listing.folders, progress_function(), &step, &base, message))
                 return said_in_utf8(BUILD_FAILED, message);
         } else {
-            // A file that opens but holds no hash list is refused input, as
-            // inspect refuses a file that is no updater.
             FileHandle probe;
-            const bool opens = probe.open_read(base.shown.c_str());
+            const bool opens = probe.open_read_regular(listing.path.c_str());
             probe.close();
-            if (!load_base_list(base.shown, &base, message))
+            if (!load_base_list(listing.path, &base, message))
                 return said_in_utf8(opens ? BUILD_REFUSED : BUILD_FAILED, message);
         }
         progress.finish();
@@ -180,7 +247,8 @@ BuildStatus load_bases(const std::vector<std::string>& given, TerminalProgress& 
 // Loads the bases, decides what ships and, unless this is a dry run, writes
 // the updater of the shipped files.
 BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFile>& files,
-                           std::vector<ReleaseBase>* bases, ShipPlan* plan, std::string* message)
+                           const std::vector<BaseListing>& listings, std::vector<ReleaseBase>* bases, ShipPlan* plan,
+                           std::string* message)
 {
     // Names the updater refuses are refused before any file is read: the
     // posix layer, like Windows, cannot even open some of them.
@@ -189,9 +257,9 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
         return said_in_utf8(BUILD_REFUSED, message);
     TerminalProgress progress(stderr);
     Step comparing = {&progress, "comparing with the bases"};
-    BuildStatus built = load_bases(a.bases, progress, bases, message);
+    BuildStatus built = load_bases(listings, progress, bases, message);
     if (built == BUILD_OK) {
-        built = plan_shipment(files, *bases, report_progress, &comparing, plan, message);
+        built = plan_shipment(files, *bases, progress_function(), &comparing, plan, message);
         if (built != BUILD_OK)
             said_in_utf8(built, message);
     }
@@ -203,12 +271,10 @@ BuildStatus plan_and_build(const BuildArguments& a, const std::vector<BuilderFil
         *message = "nothing to ship: every file is unchanged from every base";
         return BUILD_REFUSED;
     }
-    // A dry run refuses what the build would refuse without reading a file.
-    *message = check_builder_input(a.options, shipped);
-    if (!message->empty())
-        return said_in_utf8(BUILD_REFUSED, message);
-    if (a.dry_run)
-        return BUILD_OK;
+    // A dry run answers as the build would: every check but the writing.
+    const BuildStatus checked = said_in_utf8(check_build(a.options, shipped, message), message);
+    if (checked != BUILD_OK || a.dry_run)
+        return checked;
     Step building = {&progress, "building"};
     return said_in_utf8(build_updater(a.options, shipped, report_progress, &building, message), message);
 }
@@ -256,20 +322,24 @@ int cmd_build(int argc, char** argv)
     a.options.hash_list_version = a.hash_list == "v1" ? 1 : 2;
     std::string message, source;
     std::vector<BuilderFile> files;
-    if (!host_operand("build", a.stub, &a.options.stub) || !host_operand("build", a.out, &a.options.out) ||
-        !host_operand("build", a.source, &source))
+    std::vector<BaseListing> listings;
+    std::vector<fs::path> inputs = {fs::u8path(a.stub)};
+    if (!host_operand("build", resolve_named_file(a.stub), &a.options.stub) ||
+        !host_operand("build", a.out, &a.options.out) || !host_operand("build", a.source, &source))
         return EXIT_USAGE;
     const char* stub_kind = operand_kind_problem(a.options.stub, false);
     if (*stub_kind)
         return refuse_operand("build", a.stub, (std::string("the stub: ") + stub_kind).c_str());
     if (!to_cp932(a.caption, "the caption", &a.options.caption, &message) ||
-        !list_sources(a.source, source, &files, &message)) {
+        !list_sources(a.source, source, &files, &inputs, &message) ||
+        !list_bases(a.bases, &listings, &inputs, &message) ||
+        !(message = check_output(a.out, inputs)).empty()) {
         std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return EXIT_USAGE;
     }
     std::vector<ReleaseBase> bases;
     ShipPlan plan;
-    const BuildStatus built = plan_and_build(a, files, &bases, &plan, &message);
+    const BuildStatus built = plan_and_build(a, files, listings, &bases, &plan, &message);
     if (built != BUILD_OK) {
         std::fprintf(stderr, "patchtool build: %s\n", printable_utf8(message).c_str());
         return built == BUILD_REFUSED ? EXIT_USAGE : EXIT_FAILED;

@@ -5,28 +5,28 @@
 #include <string>
 #include <vector>
 
+#include "checksum/checksum_read.h"
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
+#include "named_file.h"
 
 namespace {
 
-// The updater stages files in 1 MiB pieces; the result does not depend on it.
-const uint32_t CHUNK = 0x100000;
-
 // EXIT_OK with *sum; else *problem (or a message of its own) and EXIT_USAGE
-// for an operand that names no file or one too big for a payload entry,
-// EXIT_FAILED for a file that cannot be read.
-int checksum_file(const std::string& given, ContentChecksum* sum, std::string* problem)
+// for an operand that names no regular file or one too big for a payload
+// entry, EXIT_FAILED for a file that cannot be read.
+int checksum_file(const std::string& given, std::vector<uint8_t>& buffer, ContentChecksum* sum,
+                  std::string* problem)
 {
     std::string path;
-    if (!host_operand("checksum", given, &path))
+    if (!host_operand("checksum", resolve_named_file(given), &path))
         return EXIT_USAGE;  // said already
     *problem = operand_kind_problem(path, false);
     if (!problem->empty())
         return EXIT_USAGE;
     FileHandle file;
-    if (!file.open_read(path.c_str())) {
+    if (!file.open_read_regular(path.c_str())) {
         *problem = "cannot open it";
         return EXIT_FAILED;
     }
@@ -36,12 +36,13 @@ int checksum_file(const std::string& given, ContentChecksum* sum, std::string* p
         *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
         return EXIT_USAGE;
     }
-    return checksum_whole_file(file, sum, problem) ? EXIT_OK : EXIT_FAILED;
+    return checksum_whole_file(file, buffer, sum, problem) ? EXIT_OK : EXIT_FAILED;
 }
 
 }  // namespace
 
-bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem)
+bool checksum_whole_file(FileHandle& file, std::vector<uint8_t>& buffer, ContentChecksum* sum,
+                         std::string* problem)
 {
     const uint64_t size = file.size64();
     if (size == OS_INVALID_FILE_SIZE64) {
@@ -52,24 +53,10 @@ bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* pr
         *problem = std::to_string(size) + " bytes, more than the 4294967295 a payload entry can hold";
         return false;
     }
-    if (!checksum_next_bytes(file, static_cast<uint32_t>(size), sum)) {
+    *sum = ContentChecksum();
+    if (read_and_checksum(file, size, buffer, sum, nullptr) != CHUNK_READ_OK) {
         *problem = "cannot read it in full";
         return false;
-    }
-    return true;
-}
-
-bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum)
-{
-    std::memset(sum->bytes, 0, sizeof sum->bytes);
-    std::vector<uint8_t> buffer(size < CHUNK ? size : CHUNK);
-    uint32_t left = size;
-    while (left > 0) {
-        const uint32_t want = left < CHUNK ? left : CHUNK;
-        if (file.read(buffer.data(), want) != want)
-            return false;
-        checksum_update(sum, buffer.data(), want);
-        left -= want;
     }
     return true;
 }
@@ -84,10 +71,11 @@ int cmd_checksum(int argc, char** argv)
     if (parsed != COMMAND_PARSED)
         return parsed;
     int status = EXIT_OK;
+    std::vector<uint8_t> buffer;
     for (const std::string& f : files) {
         ContentChecksum sum;
         std::string problem;
-        const int summed = checksum_file(f, &sum, &problem);
+        const int summed = checksum_file(f, buffer, &sum, &problem);
         if (summed != EXIT_OK) {
             if (!problem.empty())
                 std::fprintf(stderr, "patchtool checksum: %s: %s\n", printable_utf8(f).c_str(),

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "checksum/checksum_read.h"
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
 #include "json_output.h"
+#include "named_file.h"
 #include "hash_list/hash_list.h"
 #include "payload/payload.h"
 #include "publish/pe_signature.h"
@@ -42,7 +44,7 @@ struct InspectReport {
     bool signed_file = false;
     CertificateTable signature;
     uint64_t payload_end = 0;  // one past the last byte of entry data
-    uint32_t file_size = 0;
+    uint64_t file_size = 0;
 };
 
 // Signing puts the certificate table after everything else in the file; the
@@ -52,7 +54,7 @@ void gather_signature(const char* path, InspectReport* report)
     FileHandle file;
     if (!file.open_read(path))
         return;
-    report->file_size = file.size();
+    report->file_size = file.size64();
     report->signed_file = read_certificate_table(file, &report->signature) == SIGNATURE_FOUND;
     report->payload_end = report->salvage.data_base;
     for (const EntryReport& e : report->entries) {
@@ -62,7 +64,7 @@ void gather_signature(const char* path, InspectReport* report)
     }
 }
 
-EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_t j)
+EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_t j, std::vector<uint8_t>& buffer)
 {
     EntryReport e;
     char name[97];
@@ -70,7 +72,9 @@ EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_
     e.name = name;
     e.offset = entry_offset(report.index, j);
     e.size = entry_size(report.index, j);
-    e.readable = seek_entry(file, report.index, j) && checksum_next_bytes(file, e.size, &e.sum);
+    e.sum = ContentChecksum();
+    e.readable = seek_entry(file, report.index, j) &&
+                 read_and_checksum(file, e.size, buffer, &e.sum, nullptr) == CHUNK_READ_OK;
     const HashRecord* listed = find_shipped(report.shipped, name);
     if (!e.readable)
         e.verified = "unreadable";
@@ -87,8 +91,9 @@ EntryReport inspect_entry(FileHandle& file, const InspectReport& report, uint32_
 int gather(const char* path, const char* shown, InspectReport* report)
 {
     char caption[1024];
+    // A pipe or a device named here fails at once instead of being waited on.
     FileHandle probe;
-    if (!probe.open_read(path)) {
+    if (!probe.open_read_regular(path)) {
         std::fprintf(stderr, "patchtool inspect: %s: cannot open it\n", shown);
         return EXIT_FAILED;
     }
@@ -107,8 +112,9 @@ int gather(const char* path, const char* shown, InspectReport* report)
     report->shipped_damaged = report->version == SHIPPED_UNREADABLE;
     if (report->shipped_damaged)
         report->version = 0;
+    std::vector<uint8_t> buffer;
     for (uint32_t j = 0; j < report->index.count; ++j)
-        report->entries.push_back(inspect_entry(file, *report, j));
+        report->entries.push_back(inspect_entry(file, *report, j, buffer));
     gather_signature(path, report);
     std::vector<TargetVerdict> verdicts;
     check_payload_targets(report->index, report->shipped, &verdicts);
@@ -211,6 +217,29 @@ void print_text(const InspectReport& r)
                     printable(std::string(rec.path, strnlen(rec.path, sizeof rec.path))).c_str());
 }
 
+// False with a complaint when the certificate table is not where signing
+// leaves it: last in the file, holding something.
+bool check_table_placement(const InspectReport& r, const char* shown)
+{
+    const uint64_t end = static_cast<uint64_t>(r.signature.offset) + r.signature.size;
+    switch (certificate_table_placement(r.signature, r.file_size)) {
+    case TABLE_ENDS_FILE:
+        return true;
+    case TABLE_EMPTY:
+        std::fprintf(stderr, "patchtool inspect: %s: the certificate table at 0x%x is empty: the file is not signed\n",
+                     shown, r.signature.offset);
+        return false;
+    case TABLE_PAST_END:
+        std::fprintf(stderr, "patchtool inspect: %s: the certificate table runs past the end of the file\n", shown);
+        return false;
+    case TABLE_DATA_AFTER:
+        std::fprintf(stderr, "patchtool inspect: %s: %llu bytes follow the certificate table; the signature does "
+                             "not cover them\n", shown, static_cast<unsigned long long>(r.file_size - end));
+        return false;
+    }
+    return false;
+}
+
 // Exit status: 0 when the updater would read every entry, every listed one
 // matches, and the path rules let it write every one.
 int verdict(const InspectReport& r, const char* shown)
@@ -232,10 +261,8 @@ int verdict(const InspectReport& r, const char* shown)
                      static_cast<unsigned long long>(r.payload_end));
         status = EXIT_FAILED;
     }
-    if (r.signed_file && static_cast<uint64_t>(r.signature.offset) + r.signature.size > r.file_size) {
-        std::fprintf(stderr, "patchtool inspect: %s: the certificate table runs past the end of the file\n", shown);
+    if (r.signed_file && !check_table_placement(r, shown))
         status = EXIT_FAILED;
-    }
     for (const EntryReport& e : r.entries) {
         if (std::strcmp(e.verified, "unreadable") == 0 || std::strcmp(e.verified, "mismatch") == 0) {
             std::fprintf(stderr, "patchtool inspect: %s: entry %s is %s\n", shown, printable(e.name).c_str(),
@@ -266,7 +293,7 @@ int cmd_inspect(int argc, char** argv)
         return parsed;
     const char* file = given.c_str();
     std::string path;
-    if (!host_operand("inspect", given, &path))
+    if (!host_operand("inspect", resolve_named_file(file), &path))
         return EXIT_USAGE;
     const char* kind = operand_kind_problem(path, false);
     if (*kind)

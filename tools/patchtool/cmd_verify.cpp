@@ -35,7 +35,7 @@ bool read_list(const std::string& dir, HashList* records, int* version, std::str
 }
 
 // "" when the file matches its record, else what is wrong.
-std::string check_record(const std::string& dir, const HashRecord& record)
+std::string check_record(const std::string& dir, const HashRecord& record, std::vector<uint8_t>& buffer)
 {
     char relative[sizeof record.path + 1];
     size_t n = field_length(record.path, sizeof record.path);
@@ -60,7 +60,7 @@ std::string check_record(const std::string& dir, const HashRecord& record)
         return attributes == OS_INVALID_ATTRIBUTES ? "missing" : "unreadable (not a regular file)";
     ContentChecksum sum;
     std::string problem;
-    if (!checksum_whole_file(file, &sum, &problem))
+    if (!checksum_whole_file(file, buffer, &sum, &problem))
         return problem;
     ContentChecksum expected;
     std::memcpy(expected.bytes, record.checksum, sizeof expected.bytes);
@@ -98,9 +98,10 @@ int cmd_verify(int argc, char** argv)
     size_t problems = 0;
     size_t checked = 0;
     TerminalProgress progress(stderr);
+    std::vector<uint8_t> buffer;
     for (const HashRecord& record : records) {
         progress.show_count("verifying", checked++, records.size());
-        std::string wrong = check_record(dir, record);
+        std::string wrong = check_record(dir, record, buffer);
         if (wrong.empty())
             continue;
         // The problem line goes below the progress line, not into it.

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "checksum/checksum.h"
 #include "platform/file_handle.h"
 #include "result/update_result.h"
@@ -43,16 +44,17 @@ bool is_help_option(const char* arg);
 // (EXIT_USAGE if unknown).
 int print_command_help(const char* command);
 
-// Feeds the next `size` bytes of `file` into a fresh checksum in 1 MiB reads;
-// false when fewer arrive.
-bool checksum_next_bytes(FileHandle& file, uint32_t size, ContentChecksum* sum);
 // The checksum of an open file's whole content, its size read in 64 bits. A
 // file larger than a payload entry's 32-bit size field can describe has no
 // checksum the updater could ever compute: false with *problem saying so, as
-// also for a size that cannot be told or bytes that do not arrive.
-bool checksum_whole_file(FileHandle& file, ContentChecksum* sum, std::string* problem);
+// also for a size that cannot be told or bytes that do not arrive. `buffer`
+// is the caller's, kept from file to file: growing a fresh 1 MiB one for each
+// of thousands of small files would cost more than reading them.
+bool checksum_whole_file(FileHandle& file, std::vector<uint8_t>& buffer, ContentChecksum* sum,
+                         std::string* problem);
 
 // apply --dry-run on `file` and `dir` (code page 932; `shown_*` UTF-8 as
-// given): prints what the update would do; result_exit_code of the prediction.
+// given, control characters already escaped): prints what the update would
+// do, every name escaped; result_exit_code of the prediction.
 int apply_dry_run(const std::string& file, const std::string& dir, const std::string& shown_file,
                   const std::string& shown_dir);

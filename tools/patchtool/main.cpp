@@ -7,6 +7,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "platform/file_handle.h"
 #include "platform/platform.h"
 
 namespace {
@@ -118,6 +119,11 @@ const char* operand_kind_problem(const std::string& seam, bool want_folder)
     const bool folder = (attributes & OS_ATTRIBUTE_DIRECTORY) != 0;
     if (folder != want_folder)
         return want_folder ? "not a folder" : "a folder, not a file";
+    // A pipe or a device where a file is expected is refused at once: reading
+    // it would wait for a writer that may never come.
+    FileHandle file;
+    if (!want_folder && !file.open_read_regular(seam.c_str()))
+        return "not a regular file (a pipe or a device?)";
     return "";
 }
 
