@@ -1,5 +1,7 @@
 #include "platform/fault_injection.h"
 
+#include <cerrno>
+
 namespace {
 
 // The one test hook of the process: counters per kind and one armed fault.
@@ -68,5 +70,25 @@ bool fault_hit(FaultOperation op, FaultEffect* effect)
         return false;
     state.fired = true;
     *effect = state.effect;
+    return true;
+}
+
+bool fault_injected(FaultOperation op)
+{
+    FaultEffect effect;
+    if (!fault_hit(op, &effect))
+        return false;
+    errno = state.error ? static_cast<int>(state.error) : EIO;
+    return true;
+}
+
+bool fault_transfer_allowed(FaultOperation op, uint32_t* n)
+{
+    FaultEffect effect;
+    if (!fault_hit(op, &effect))
+        return true;
+    if (effect != FAULT_SHORT)
+        return false;
+    *n /= 2;
     return true;
 }

@@ -54,3 +54,9 @@ uint32_t fault_error();
 // For the platform layer: counts one operation of `op` and says whether it
 // must be spoiled; *effect := how. False when nothing applies.
 bool fault_hit(FaultOperation op, FaultEffect* effect);
+// The same for an operation that either happens or fails: true when it must
+// fail, with errno set as the system would say why (fault_error, else EIO).
+bool fault_injected(FaultOperation op);
+// The same for a read or a write of *n bytes: false to fail it, else true
+// with *n halved (as a full disk would give part of the data) or kept.
+bool fault_transfer_allowed(FaultOperation op, uint32_t* n);

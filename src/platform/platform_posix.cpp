@@ -73,29 +73,6 @@ bool refuses_exclusive_access(const struct stat& st)
     return S_ISDIR(st.st_mode) || is_read_only(st) || file_in_use(st, false);
 }
 
-// A spoiled operation says why as the system would: the error the test chose,
-// else an I/O error.
-bool injected(FaultOperation op)
-{
-    FaultEffect effect;
-    if (!fault_hit(op, &effect))
-        return false;
-    errno = fault_error() ? static_cast<int>(fault_error()) : EIO;
-    return true;
-}
-
-// Transfers of a spoiled read or write: false to fail it, else *n halved or kept.
-bool transfer_allowed(FaultOperation op, uint32_t* n)
-{
-    FaultEffect effect;
-    if (!fault_hit(op, &effect))
-        return true;
-    if (effect != FAULT_SHORT)
-        return false;
-    *n /= 2;  // as a full disk would: part of the data, and the count of it
-    return true;
-}
-
 // With `expected`, the descriptor must be that regular file: the name was not
 // swapped for another one between the check and the open.
 OsHandle register_file(int fd, bool writable, const struct stat* expected = nullptr)
@@ -163,7 +140,7 @@ OsHandle os_open_read(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_OPEN_READ))
+    if (fault_injected(FAULT_OPEN_READ))
         return OS_INVALID_HANDLE;
     if (!host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
@@ -179,7 +156,7 @@ OsHandle os_create_write(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_CREATE_WRITE))
+    if (fault_injected(FAULT_CREATE_WRITE))
         return OS_INVALID_HANDLE;
     if (!host_path(path, &host))
         return OS_INVALID_HANDLE;
@@ -198,7 +175,7 @@ OsHandle os_create_new(const char* path)
 {
     std::string host;
     // Counted with the other creates: to a caller both make the file it writes.
-    if (injected(FAULT_CREATE_WRITE))
+    if (fault_injected(FAULT_CREATE_WRITE))
         return OS_INVALID_HANDLE;
     if (!host_path(path, &host))
         return OS_INVALID_HANDLE;
@@ -216,7 +193,7 @@ OsHandle os_open_read_regular(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_OPEN_READ))
+    if (fault_injected(FAULT_OPEN_READ))
         return OS_INVALID_HANDLE;
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || file_in_use(st, true))
         return OS_INVALID_HANDLE;
@@ -230,7 +207,7 @@ OsHandle os_open_write(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_OPEN_WRITE))
+    if (fault_injected(FAULT_OPEN_WRITE))
         return OS_INVALID_HANDLE;
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return OS_INVALID_HANDLE;
@@ -246,7 +223,7 @@ OsHandle os_open_write(const char* path)
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 {
     PosixFile* f = find_handle(h);
-    if (!f || f->writable || !transfer_allowed(FAULT_READ, &n))
+    if (!f || f->writable || !fault_transfer_allowed(FAULT_READ, &n))
         return 0;
     // ReadFile on a disk file delivers everything up to the end of the file.
     uint32_t done = 0;
@@ -267,7 +244,7 @@ uint32_t os_read(OsHandle h, void* dst, uint32_t n)
 uint32_t os_write(OsHandle h, const void* src, uint32_t n)
 {
     PosixFile* f = find_handle(h);
-    if (!f || !f->writable || !transfer_allowed(FAULT_WRITE, &n))
+    if (!f || !f->writable || !fault_transfer_allowed(FAULT_WRITE, &n))
         return 0;
     uint32_t done = 0;
     while (done < n) {
@@ -287,7 +264,7 @@ uint32_t os_seek(OsHandle h, uint32_t pos)
     PosixFile* f = find_handle(h);
     // Without a high part SetFilePointer takes the distance as signed: from
     // 0x80000000 on it is a negative position, which fails.
-    if (!f || pos >= 0x80000000u || injected(FAULT_SEEK))
+    if (!f || pos >= 0x80000000u || fault_injected(FAULT_SEEK))
         return OS_INVALID_POSITION;
     return lseek(f->fd, static_cast<off_t>(pos), SEEK_SET) == static_cast<off_t>(pos) ? pos : OS_INVALID_POSITION;
 }
@@ -305,7 +282,7 @@ bool os_flush(OsHandle h)
 {
     PosixFile* f = find_handle(h);
     // FlushFileBuffers needs a handle with write access.
-    if (!f || !f->writable || injected(FAULT_FLUSH))
+    if (!f || !f->writable || fault_injected(FAULT_FLUSH))
         return false;
     return fsync(f->fd) == 0;
 }
@@ -327,7 +304,7 @@ bool os_set_normal_attributes(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_SET_ATTRIBUTES))
+    if (fault_injected(FAULT_SET_ATTRIBUTES))
         return false;
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return false;
@@ -344,7 +321,7 @@ bool os_set_readonly(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_SET_ATTRIBUTES))
+    if (fault_injected(FAULT_SET_ATTRIBUTES))
         return false;
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
         return false;
@@ -355,7 +332,7 @@ bool os_move_replace(const char* from, const char* to)
 {
     std::string src, dst;
     struct stat from_st, to_st;
-    if (injected(FAULT_MOVE))
+    if (fault_injected(FAULT_MOVE))
         return false;
     if (!host_path(from, &src) || !host_path(to, &dst) || lstat(src.c_str(), &from_st) != 0 ||
         file_in_use(from_st, false))
@@ -397,7 +374,7 @@ bool os_delete_file(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_DELETE))
+    if (fault_injected(FAULT_DELETE))
         return false;
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
         return false;
@@ -412,7 +389,7 @@ uint32_t os_get_attributes(const char* path)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_GET_ATTRIBUTES))
+    if (fault_injected(FAULT_GET_ATTRIBUTES))
         return OS_INVALID_ATTRIBUTES;
     if (!host_path(path, &host) || stat(host.c_str(), &st) != 0)
         return OS_INVALID_ATTRIBUTES;
@@ -424,7 +401,7 @@ uint32_t os_get_attributes(const char* path)
 
 uint32_t os_own_path(char* buf, uint32_t size)
 {
-    if (injected(FAULT_OWN_PATH))
+    if (fault_injected(FAULT_OWN_PATH))
         return 0;
     char link[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", link, sizeof link);
@@ -467,7 +444,7 @@ bool os_set_attributes(const char* path, uint32_t attributes)
 {
     std::string host;
     struct stat st;
-    if (injected(FAULT_SET_ATTRIBUTES))
+    if (fault_injected(FAULT_SET_ATTRIBUTES))
         return false;
     // On the name itself: what a planted link points to is never changed.
     if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
@@ -519,7 +496,7 @@ void os_error_text(uint32_t error, char* out, uint32_t size)
 bool os_hard_link(const char* existing, const char* new_name)
 {
     std::string from, to;
-    if (injected(FAULT_LINK))
+    if (fault_injected(FAULT_LINK))
         return false;
     if (!host_path(existing, &from) || !host_path(new_name, &to))
         return false;

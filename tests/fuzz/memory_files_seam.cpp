@@ -18,40 +18,13 @@
 #define TREE_TAKES(symbol) __asm__("__wrap_" symbol)
 #define DISK_GIVES(symbol) __asm__("__real_" symbol)
 
-namespace {
-
-// The fault hook counts every operation on the tree as the posix layer counts
-// those on the disk, and spoils the one it is armed for.
-bool injected(FaultOperation op)
-{
-    FaultEffect effect;
-    if (!fault_hit(op, &effect))
-        return false;
-    errno = fault_error() ? static_cast<int>(fault_error()) : EIO;
-    return true;
-}
-
-// Transfers of a spoiled read or write: false to fail it, else *n halved or kept.
-bool transfer_allowed(FaultOperation op, uint32_t* n)
-{
-    FaultEffect effect;
-    if (!fault_hit(op, &effect))
-        return true;
-    if (effect != FAULT_SHORT)
-        return false;
-    *n /= 2;  // as a full disk would: part of the data, and the count of it
-    return true;
-}
-
-}  // namespace
-
 OsHandle tree_open_read(const char* path) TREE_TAKES("_Z12os_open_readPKc");
 OsHandle disk_open_read(const char* path) DISK_GIVES("_Z12os_open_readPKc");
 OsHandle tree_open_read(const char* path)
 {
     if (!memory_files_in_use())
         return disk_open_read(path);
-    return injected(FAULT_OPEN_READ) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_READ);
+    return fault_injected(FAULT_OPEN_READ) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_READ);
 }
 
 OsHandle tree_create_write(const char* path) TREE_TAKES("_Z15os_create_writePKc");
@@ -60,7 +33,7 @@ OsHandle tree_create_write(const char* path)
 {
     if (!memory_files_in_use())
         return disk_create_write(path);
-    return injected(FAULT_CREATE_WRITE) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_CREATE_ALWAYS);
+    return fault_injected(FAULT_CREATE_WRITE) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_CREATE_ALWAYS);
 }
 
 OsHandle tree_create_new(const char* path) TREE_TAKES("_Z13os_create_newPKc");
@@ -70,7 +43,7 @@ OsHandle tree_create_new(const char* path)
     if (!memory_files_in_use())
         return disk_create_new(path);
     // Counted with the other creates, as on disk.
-    return injected(FAULT_CREATE_WRITE) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_CREATE_NEW);
+    return fault_injected(FAULT_CREATE_WRITE) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_CREATE_NEW);
 }
 
 OsHandle tree_open_read_regular(const char* path) TREE_TAKES("_Z20os_open_read_regularPKc");
@@ -80,7 +53,7 @@ OsHandle tree_open_read_regular(const char* path)
     if (!memory_files_in_use())
         return disk_open_read_regular(path);
     // The tree holds regular files only.
-    return injected(FAULT_OPEN_READ) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_READ);
+    return fault_injected(FAULT_OPEN_READ) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_READ);
 }
 
 OsHandle tree_open_write(const char* path) TREE_TAKES("_Z13os_open_writePKc");
@@ -89,7 +62,7 @@ OsHandle tree_open_write(const char* path)
 {
     if (!memory_files_in_use())
         return disk_open_write(path);
-    return injected(FAULT_OPEN_WRITE) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_OPEN_WRITE);
+    return fault_injected(FAULT_OPEN_WRITE) ? OS_INVALID_HANDLE : memory_open(path, MEMORY_OPEN_WRITE);
 }
 
 uint32_t tree_read(OsHandle h, void* dst, uint32_t n) TREE_TAKES("_Z7os_readmPvj");
@@ -98,7 +71,7 @@ uint32_t tree_read(OsHandle h, void* dst, uint32_t n)
 {
     if (!memory_files_in_use())
         return disk_read(h, dst, n);
-    return transfer_allowed(FAULT_READ, &n) ? memory_read(h, dst, n) : 0;
+    return fault_transfer_allowed(FAULT_READ, &n) ? memory_read(h, dst, n) : 0;
 }
 
 uint32_t tree_write(OsHandle h, const void* src, uint32_t n) TREE_TAKES("_Z8os_writemPKvj");
@@ -107,7 +80,7 @@ uint32_t tree_write(OsHandle h, const void* src, uint32_t n)
 {
     if (!memory_files_in_use())
         return disk_write(h, src, n);
-    return transfer_allowed(FAULT_WRITE, &n) ? memory_write(h, src, n) : 0;
+    return fault_transfer_allowed(FAULT_WRITE, &n) ? memory_write(h, src, n) : 0;
 }
 
 uint32_t tree_seek(OsHandle h, uint32_t pos) TREE_TAKES("_Z7os_seekmj");
@@ -116,7 +89,7 @@ uint32_t tree_seek(OsHandle h, uint32_t pos)
 {
     if (!memory_files_in_use())
         return disk_seek(h, pos);
-    return injected(FAULT_SEEK) ? OS_INVALID_POSITION : memory_seek(h, pos);
+    return fault_injected(FAULT_SEEK) ? OS_INVALID_POSITION : memory_seek(h, pos);
 }
 
 uint32_t tree_size(OsHandle h) TREE_TAKES("_Z7os_sizem");
@@ -144,7 +117,7 @@ bool tree_flush(OsHandle h)
 {
     if (!memory_files_in_use())
         return disk_flush(h);
-    return !injected(FAULT_FLUSH) && memory_flush(h);
+    return !fault_injected(FAULT_FLUSH) && memory_flush(h);
 }
 
 void tree_close(OsHandle h) TREE_TAKES("_Z8os_closem");
@@ -164,7 +137,7 @@ bool tree_set_normal_attributes(const char* path)
 {
     if (!memory_files_in_use())
         return disk_set_normal_attributes(path);
-    return !injected(FAULT_SET_ATTRIBUTES) && memory_set_read_only(path, false);
+    return !fault_injected(FAULT_SET_ATTRIBUTES) && memory_set_read_only(path, false);
 }
 
 bool tree_set_readonly(const char* path) TREE_TAKES("_Z15os_set_readonlyPKc");
@@ -173,7 +146,7 @@ bool tree_set_readonly(const char* path)
 {
     if (!memory_files_in_use())
         return disk_set_readonly(path);
-    return !injected(FAULT_SET_ATTRIBUTES) && memory_set_read_only(path, true);
+    return !fault_injected(FAULT_SET_ATTRIBUTES) && memory_set_read_only(path, true);
 }
 
 bool tree_set_attributes(const char* path, uint32_t attributes) TREE_TAKES("_Z17os_set_attributesPKcj");
@@ -183,7 +156,7 @@ bool tree_set_attributes(const char* path, uint32_t attributes)
     if (!memory_files_in_use())
         return disk_set_attributes(path, attributes);
     // The tree keeps no hidden or system attributes.
-    return !injected(FAULT_SET_ATTRIBUTES) && memory_set_read_only(path, (attributes & OS_ATTRIBUTE_READONLY) != 0);
+    return !fault_injected(FAULT_SET_ATTRIBUTES) && memory_set_read_only(path, (attributes & OS_ATTRIBUTE_READONLY) != 0);
 }
 
 bool tree_move_replace(const char* from, const char* to) TREE_TAKES("_Z15os_move_replacePKcS0_");
@@ -192,7 +165,7 @@ bool tree_move_replace(const char* from, const char* to)
 {
     if (!memory_files_in_use())
         return disk_move_replace(from, to);
-    return !injected(FAULT_MOVE) && memory_move(from, to);
+    return !fault_injected(FAULT_MOVE) && memory_move(from, to);
 }
 
 bool tree_delete_file(const char* path) TREE_TAKES("_Z14os_delete_filePKc");
@@ -201,7 +174,7 @@ bool tree_delete_file(const char* path)
 {
     if (!memory_files_in_use())
         return disk_delete_file(path);
-    return !injected(FAULT_DELETE) && memory_delete(path);
+    return !fault_injected(FAULT_DELETE) && memory_delete(path);
 }
 
 uint32_t tree_get_attributes(const char* path) TREE_TAKES("_Z17os_get_attributesPKc");
@@ -210,7 +183,7 @@ uint32_t tree_get_attributes(const char* path)
 {
     if (!memory_files_in_use())
         return disk_get_attributes(path);
-    return injected(FAULT_GET_ATTRIBUTES) ? OS_INVALID_ATTRIBUTES : memory_attributes(path);
+    return fault_injected(FAULT_GET_ATTRIBUTES) ? OS_INVALID_ATTRIBUTES : memory_attributes(path);
 }
 
 // The tree has no hard links, as a FAT volume has none: the commit then moves
@@ -221,7 +194,7 @@ bool tree_hard_link(const char* existing, const char* new_name)
 {
     if (!memory_files_in_use())
         return disk_hard_link(existing, new_name);
-    if (!injected(FAULT_LINK))
+    if (!fault_injected(FAULT_LINK))
         errno = EPERM;
     return false;
 }
