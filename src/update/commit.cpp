@@ -51,9 +51,7 @@ bool keep_old_content(UpdateSession& s, StagedEntry& e)
         e.keep = KEPT_LINKED;
         return true;
     }
-    if (with_retries(s, [&](uint32_t* error) {
-            return attempt_call([&] { return os_move_replace(e.target, e.kept); }, error);
-        })) {
+    if (with_retries(s, [&] { return os_move_replace(e.target, e.kept); })) {
         e.keep = KEPT_MOVED;
         return true;
     }
@@ -82,7 +80,7 @@ bool replace_target(UpdateSession& s, StagedEntry& e)
 {
     if (!keep_old_content(s, e))
         return false;
-    if (with_retries(s, [&](uint32_t* error) { return move_over_target(e, error); })) {
+    if (with_retries_of(s, [&](uint32_t* error) { return move_over_target(e, error); })) {
         e.moved = true;
         return true;
     }
@@ -97,15 +95,11 @@ void put_back(UpdateSession& s, StagedEntry& e)
     bool ok = true;
     if (e.keep == KEPT_NONE) {
         if (e.moved)
-            ok = with_retries(s, [&](uint32_t* error) {
-                return attempt_call([&] { return os_delete_file(e.target); }, error);
-            });
+            ok = with_retries(s, [&] { return os_delete_file(e.target); });
     } else if (e.keep == KEPT_LINKED && !e.moved) {
         os_delete_file(e.kept);  // the target is still the old file itself
     } else {
-        ok = with_retries(s, [&](uint32_t* error) {
-            return attempt_call([&] { return os_move_replace(e.kept, e.target); }, error);
-        });
+        ok = with_retries(s, [&] { return os_move_replace(e.kept, e.target); });
         if (ok && (e.old_attributes & KEPT_ATTRIBUTES))
             os_set_attributes(e.target, e.old_attributes);
     }
@@ -158,9 +152,7 @@ public:
         // A leftover of an interrupted run, or a name someone planted (a link
         // to a file elsewhere, a hard link to the target), is removed, never
         // written through.
-        return with_retries(s, [&](uint32_t* error) {
-            return attempt_call([&] { return tmp_.create_fresh(e.tmp); }, error);
-        });
+        return with_retries(s, [&] { return tmp_.create_fresh(e.tmp); });
     }
 
     bool write_staged(const uint8_t* data, uint32_t n) override { return tmp_.write(data, n) == n; }
@@ -177,10 +169,7 @@ public:
                 return;
             }
         }
-        if (!with_retries(s, [&](uint32_t* error) {
-                return attempt_call([&] { return write_back(s.dir, s.installed_file, s.installed_header, s.installed); },
-                                    error);
-            })) {
+        if (!with_retries(s, [&] { return write_back(s.dir, s.installed_file, s.installed_header, s.installed); })) {
             fail_list(s, UPDATE_E_FAILED, "rewrite KXQ.hvl", HASH_LIST_NAME);
             roll_back(s);
             return;

@@ -8,13 +8,13 @@
 #include "update/transaction_steps.h"
 #include "windows_text/path_buffer.h"
 
-namespace {
-
-bool is_folder(const char* path)
+bool path_is_folder(const char* path)
 {
     const uint32_t attributes = os_get_attributes(path);
     return attributes != OS_INVALID_ATTRIBUTES && (attributes & OS_ATTRIBUTE_DIRECTORY);
 }
+
+namespace {
 
 // The entries that will be written, as opposed to refused or rewritten.
 bool writes_file(const StagedEntry& e)
@@ -37,7 +37,7 @@ bool lists_rewritable(UpdateSession& s)
         ok = false;
     }
     for (const char* list : {HASH_LIST_NAME, UNINSTALL_LIST_NAME}) {
-        if (path_join(path, sizeof path, s.dir, list, LIST_REWRITE_SUFFIX) && is_folder(path)) {
+        if (path_join(path, sizeof path, s.dir, list, LIST_REWRITE_SUFFIX) && path_is_folder(path)) {
             fail(s, UPDATE_E_FAILED, "rewrite a list (a folder stands where its new copy is written)", path);
             ok = false;
         }
@@ -54,7 +54,7 @@ bool targets_movable(UpdateSession& s)
         StagedEntry& e = s.entries[j];
         if (!writes_file(e))
             continue;
-        if (is_folder(e.target) || is_folder(e.kept)) {
+        if (path_is_folder(e.target) || path_is_folder(e.kept)) {
             e.problem = "a folder stands where the file goes";
             fail_entry(s, j, UPDATE_E_FAILED, e.problem);
             ok = false;

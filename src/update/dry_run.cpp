@@ -33,9 +33,7 @@ bool parent_folder_exists(const char* file)
     const char* name = path_file_part(file);
     if (name == file)
         return true;
-    std::string folder(file, static_cast<size_t>(name - file) - 1);
-    const uint32_t attributes = os_get_attributes(folder.c_str());
-    return attributes != OS_INVALID_ATTRIBUTES && (attributes & OS_ATTRIBUTE_DIRECTORY);
+    return path_is_folder(std::string(file, static_cast<size_t>(name - file) - 1).c_str());
 }
 
 // What the commit's move would do to the file at the target.
@@ -68,8 +66,7 @@ public:
                 "the folder " + (folder ? std::string(e.path, folder - 1) : std::string(s.dir)) +
                 " is missing, and the updater creates no folders";
         }
-        else if (os_get_attributes(e.tmp) != OS_INVALID_ATTRIBUTES &&
-                 (os_get_attributes(e.tmp) & OS_ATTRIBUTE_DIRECTORY))
+        else if (path_is_folder(e.tmp))
             e.problem = "a folder stands where its staged copy is written";
         return e.problem == nullptr;
     }

@@ -17,7 +17,7 @@ bool wait_to_retry(UpdateSession& s, uint32_t tries, uint32_t error);
 // returns true on success, else false with *error set to the system's error
 // of the call that decided the refusal (read at once: later calls overwrite it).
 template <class Attempt>
-bool with_retries(UpdateSession& s, Attempt attempt)
+bool with_retries_of(UpdateSession& s, Attempt attempt)
 {
     for (uint32_t tries = 1;; ++tries) {
         uint32_t error = 0;
@@ -28,12 +28,15 @@ bool with_retries(UpdateSession& s, Attempt attempt)
     }
 }
 
-// One call that reports its success as a bool, with its error when it fails.
+// The same for one call that reports its success as a bool: its error is
+// the system's last one, read as soon as it fails.
 template <class Call>
-bool attempt_call(Call call, uint32_t* error)
+bool with_retries(UpdateSession& s, Call call)
 {
-    if (call())
-        return true;
-    *error = os_last_error();
-    return false;
+    return with_retries_of(s, [&](uint32_t* error) {
+        if (call())
+            return true;
+        *error = os_last_error();
+        return false;
+    });
 }

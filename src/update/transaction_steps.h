@@ -124,6 +124,8 @@ bool verify_entry(UpdateSession& s, uint32_t j, const ContentChecksum& sum);
 // before the first move, that nothing in the folder will refuse the moves or
 // the rewrite of KXQ.hvl. False (failure recorded) when one fails.
 bool check_before_staging(UpdateSession& s);
+// A folder (or a link to one) stands at `path`, where a file is to go.
+bool path_is_folder(const char* path);
 bool check_before_moves(UpdateSession& s);
 
 // The real run's folder: stages, commits with rollback, cleans up.
