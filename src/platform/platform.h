@@ -68,6 +68,12 @@ bool os_set_readonly(const char* path);                    // for tests and tool
 bool os_move_replace(const char* from, const char* to);    // MoveFileExA(REPLACE_EXISTING | WRITE_THROUGH)
 bool os_delete_file(const char* path);                     // DeleteFileA
 uint32_t os_get_attributes(const char* path);              // GetFileAttributesA
+// Whether a move or delete could replace the file at `path` now. False, with
+// the sharing violation as the last error, while another program holds it
+// open without delete sharing, as a running game holds its archives: such a
+// file still takes a second name, which could then not be removed again.
+// Anything else (a missing file included) is left for the move to report.
+bool os_file_replaceable(const char* path);
 // GetModuleFileNameA(no module, buf, size): the length copied, 0 on failure.
 uint32_t os_own_path(char* buf, uint32_t size);
 

@@ -385,6 +385,19 @@ bool os_delete_file(const char* path)
     return true;
 }
 
+bool os_file_replaceable(const char* path)
+{
+    std::string host;
+    struct stat st;
+    if (!host_path(path, &host) || lstat(host.c_str(), &st) != 0)
+        return true;
+    // No handle of this layer shares deletion.
+    if (!file_in_use(st, false))
+        return true;
+    errno = EBUSY;
+    return false;
+}
+
 uint32_t os_get_attributes(const char* path)
 {
     std::string host;

@@ -154,6 +154,18 @@ uint32_t os_get_attributes(const char* path)
     return GetFileAttributesA(path);
 }
 
+bool os_file_replaceable(const char* path)
+{
+    // Asking for delete access while sharing everything is refused exactly
+    // when some handle does not share deletion.
+    HANDLE h = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() != ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return true;
+}
+
 uint32_t os_own_path(char* buf, uint32_t size)
 {
     DWORD n = GetModuleFileNameA(nullptr, buf, size);

@@ -78,9 +78,12 @@ bool move_over_target(const StagedEntry& e, uint32_t* error)
 
 bool replace_target(UpdateSession& s, StagedEntry& e)
 {
-    if (!keep_old_content(s, e))
+    // A target held without delete sharing is waited for before its old
+    // content is kept: the kept name could not be removed again while held.
+    const bool free = with_retries(s, [&] { return os_file_replaceable(e.target); });
+    if (free && !keep_old_content(s, e))
         return false;
-    if (with_retries_of(s, [&](uint32_t* error) { return move_over_target(e, error); })) {
+    if (free && with_retries_of(s, [&](uint32_t* error) { return move_over_target(e, error); })) {
         e.moved = true;
         return true;
     }

@@ -101,8 +101,9 @@ TEST_F(DryRun, PredictsTheRealResultAndChangesNothing)
         EXPECT_EQ(snapshot_folder(f.temp.path()), before);
         EXPECT_EQ(predicted, c.expected) << report.reason;
         EXPECT_EQ(run(), predicted);
-        if (predicted != UPDATE_OK && predicted != UPDATE_E_UNINST_LIST)
+        if (predicted != UPDATE_OK && predicted != UPDATE_E_UNINST_LIST) {
             EXPECT_EQ(snapshot_folder(f.temp.path()), before) << "a failed update changed the folder";
+        }
     }
 }
 
