@@ -5,7 +5,7 @@
 // CREATE_NEW without following a link, and the reading of regular files only.
 #include "platform/platform.h"
 
-#include <windows.h>
+#include "platform/file_calls_win32.h"
 
 namespace {
 
@@ -19,82 +19,38 @@ OsHandle from_handle(HANDLE h)
     return reinterpret_cast<OsHandle>(h);
 }
 
+HANDLE open_ansi(const char* path, const OpenCall& c)
+{
+    return CreateFileA(path, c.access, c.share, nullptr, c.disposition, c.flags, nullptr);
+}
+
 }  // namespace
 
 static_assert(sizeof(OsHandle) == sizeof(HANDLE), "OsHandle carries a HANDLE");
 
 OsHandle os_open_read(const char* path)
 {
-    return from_handle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return from_handle(open_ansi(path, OPEN_READ));
 }
 
 OsHandle os_create_write(const char* path)
 {
-    return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return from_handle(open_ansi(path, CREATE_WRITE));
 }
 
 OsHandle os_open_write(const char* path)
 {
-    return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_ARCHIVE, nullptr));
+    return from_handle(open_ansi(path, OPEN_WRITE));
 }
 
 OsHandle os_create_new(const char* path)
 {
-    return from_handle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr));
+    return from_handle(open_ansi(path, CREATE_NEW_FILE));
 }
-
-namespace {
-
-// What the name itself is: a folder, or a link or junction to somewhere else
-// (a name-surrogate reparse point), is no file to read. Other reparse points
-// (compressed, deduplicated or cloud files) hold their own data.
-bool names_plain_file(HANDLE probe)
-{
-    FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (!GetFileInformationByHandleEx(probe, FileAttributeTagInfo, &tag, sizeof tag))
-        return false;
-    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return false;
-    return !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsReparseTagNameSurrogate(tag.ReparseTag);
-}
-
-bool same_disk_file(HANDLE a, HANDLE b)
-{
-    BY_HANDLE_FILE_INFORMATION ia, ib;
-    if (GetFileType(b) != FILE_TYPE_DISK || !GetFileInformationByHandle(a, &ia) || !GetFileInformationByHandle(b, &ib))
-        return false;
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
-}
-
-}  // namespace
 
 OsHandle os_open_read_regular(const char* path)
 {
-    // The probe reads attributes only and shares everything, so it changes
-    // nothing about who may open the file; the real open then follows the
-    // usual sharing rules and must land on the very file the probe saw.
-    HANDLE probe = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                               nullptr);
-    if (probe == INVALID_HANDLE_VALUE)
-        return OS_INVALID_HANDLE;
-    HANDLE h = INVALID_HANDLE_VALUE;
-    if (names_plain_file(probe)) {
-        h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h != INVALID_HANDLE_VALUE && !same_disk_file(probe, h)) {
-            CloseHandle(h);
-            h = INVALID_HANDLE_VALUE;
-        }
-    }
-    CloseHandle(probe);
-    return from_handle(h);
+    return from_handle(open_regular_file([path](const OpenCall& c) { return open_ansi(path, c); }));
 }
 
 uint32_t os_read(OsHandle h, void* dst, uint32_t n)
@@ -141,7 +97,7 @@ bool os_set_readonly(const char* path)
 
 bool os_move_replace(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExA(from, to, MOVE_FLAGS) != 0;
 }
 
 bool os_delete_file(const char* path)
@@ -156,14 +112,7 @@ uint32_t os_get_attributes(const char* path)
 
 bool os_file_replaceable(const char* path)
 {
-    // Asking for delete access while sharing everything is refused exactly
-    // when some handle does not share deletion.
-    HANDLE h = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return GetLastError() != ERROR_SHARING_VIOLATION;
-    CloseHandle(h);
-    return true;
+    return file_replaceable([path](const OpenCall& c) { return open_ansi(path, c); });
 }
 
 uint32_t os_own_path(char* buf, uint32_t size)
@@ -230,8 +179,7 @@ uint64_t os_size64(OsHandle h)
 
 bool os_set_attributes(const char* path, uint32_t attributes)
 {
-    const DWORD kept = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    return SetFileAttributesA(path, kept ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
+    return SetFileAttributesA(path, kept_attributes(attributes)) != 0;
 }
 
 void os_wide_lower(uint16_t* units, uint32_t n)
