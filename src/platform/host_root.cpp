@@ -10,6 +10,14 @@ const char ROOT_MARK = '\x01';
 const size_t ROOT_DIGITS = 3;
 const size_t ROOT_LIMIT = 1000;  // what three digits count
 
+// The longest host path the system takes: Linux's PATH_MAX, or the 32,767
+// units of a Windows wide path, three UTF-8 bytes at most each.
+#ifdef _WIN32
+const size_t HOST_PATH_LIMIT = 32767 * 3;
+#else
+const size_t HOST_PATH_LIMIT = PATH_MAX;
+#endif
+
 // The host paths registered so far, by marker number. Process-wide like the
 // layer's list of open handles: a marker stays valid for the whole run.
 std::vector<std::string> roots;
@@ -18,7 +26,7 @@ std::vector<std::string> roots;
 
 bool os_host_root(const std::string& host, std::string* seam)
 {
-    if (host.empty() || host.find('\0') != std::string::npos || host.size() >= PATH_MAX)
+    if (host.empty() || host.find('\0') != std::string::npos || host.size() >= HOST_PATH_LIMIT)
         return false;
     size_t index = 0;
     while (index < roots.size() && roots[index] != host)

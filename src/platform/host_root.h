@@ -9,16 +9,15 @@
 #include <cstddef>
 #include <string>
 
-// *seam := the seam path that names `host` (UTF-8 as given). Natively a
-// 4-byte marker, "\x01" and three digits, which the posix layer replaces by
-// the host spelling byte for byte; a control character, so that no path the
-// rules let through can look like one. In the Win32 tool: the host path in
-// code page 932, as the "A" calls take it. seam + "\" + inside names a path
-// inside it, under the usual rules; seam + a suffix of the program's own
-// (".tmp") the host path with that suffix. One host gets one marker. False
-// for an empty host or one with a NUL; natively for one of PATH_MAX bytes or
-// more, or past 1000 hosts; in the Win32 tool for one with no 932 form.
+// *seam := the seam path that names `host` (UTF-8 as given): a 4-byte marker,
+// "\x01" and three digits, which the posix layer, and patchtool.exe's wide
+// calls (host_files_win32.cpp), replace by the host spelling byte for byte; a
+// control character, so that no path the rules let through can look like
+// one. seam + "\" + inside names a path inside it, under the usual rules;
+// seam + a suffix of the program's own (".tmp") the host path with that
+// suffix. One host gets one marker. False for an empty host, one with a NUL,
+// one longer than the system takes, or past 1000 hosts.
 bool os_host_root(const std::string& host, std::string* seam);
 // The host spelling (UTF-8) of the marker that begins `text`, with *length :=
-// the marker's length; null when `text` begins with none (always in Win32).
+// the marker's length; null when `text` begins with none.
 const std::string* os_host_root_at(const char* text, size_t* length);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """patchtool.exe as a publisher on Windows runs it: build, inspect, verify and
-apply over a folder with Japanese names, given as Windows paths on the command
-line, must write the same updater and print the same bytes as the native
-patchtool does with Linux paths."""
+apply (and its dry run) over a folder with Japanese names, under a build
+folder deeper than 260 characters whose names code page 932 lacks, given as
+Windows paths on the command line, must write the same updater and print the
+same bytes as the native patchtool does with Linux paths."""
 
 import argparse
 import os
@@ -39,11 +40,19 @@ def make_folders(work, native):
     return source, game
 
 
+def deep_folder(work):
+    """A publisher's build folder as a CI machine may have it: names code page
+    932 lacks, and deeper than the 260 characters of a Windows path."""
+    folder = os.path.join(work, "リリース", "andré 😀", "d" * 120, "e" * 120)
+    os.makedirs(folder)
+    return folder
+
+
 class Tools:
-    def __init__(self, args, session):
+    def __init__(self, args, session, work):
         self.args = args
         self.session = session
-        self.work = args.work
+        self.work = work
 
     def native(self, words):
         return self._run([self.args.patchtool] + words)
@@ -99,6 +108,8 @@ def run_checks(tools, source, template):
     for who in ("native", "exe"):
         games[who] = os.path.join(work, who, "ゲーム")
         shutil.copytree(template, games[who])
+    compare(failures, "apply --dry-run", tools.native(["apply", "--dry-run", updater, games["native"]]),
+            tools.exe(["apply", "--dry-run", win(updater), win(games["exe"])]))
     compare(failures, "apply", tools.native(["apply", updater, games["native"]]),
             tools.exe(["apply", win(updater), win(games["exe"])]))
     compare(failures, "installation after apply", snapshot(games["native"]), snapshot(games["exe"]))
@@ -125,7 +136,8 @@ def main():
         return 77
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    source, template = make_folders(args.work, args.patchtool)
+    work = deep_folder(args.work)
+    source, template = make_folders(work, args.patchtool)
     prefix = os.environ.get("UPDATER_WINEPREFIX", os.path.join(ROOT, "build", "wine", "prefix"))
     session = WineSession(ROOT, prefix, args.work)
     session.env["LOCPATH"] = japanese_locale()
@@ -133,7 +145,7 @@ def main():
                    stdout=DEVNULL, env=session.env)
     session.server_up()
     try:
-        failures = run_checks(Tools(args, session), source, template)
+        failures = run_checks(Tools(args, session, work), source, template)
     finally:
         session.stop()
     for f in failures:

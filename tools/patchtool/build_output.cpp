@@ -24,8 +24,13 @@ Written written(const fs::path& path)
 bool same_file(const Written& w, const fs::path& input)
 {
     std::error_code ec;
-    if (w.exists)
-        return fs::equivalent(w.path, input, ec);
+    if (w.exists) {
+        const bool same = fs::equivalent(w.path, input, ec);
+        if (!ec)
+            return same;
+        // Where the system cannot tell (a path too deep for the C runtime),
+        // the spelling still can.
+    }
     return fs::absolute(input, ec).lexically_normal() == w.normal;
 }
 

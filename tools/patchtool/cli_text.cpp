@@ -124,7 +124,7 @@ bool host_operand(const char* command, const std::string& given, std::string* se
 {
     if (os_host_root(given, seam))
         return true;
-    std::fprintf(stderr, "patchtool %s: '%s' cannot be used as a path (empty or too long; in patchtool.exe "
-                         "also a character code page 932 lacks)\n", command, printable_utf8(given).c_str());
+    std::fprintf(stderr, "patchtool %s: '%s' cannot be used as a path (empty or too long)\n", command,
+                 printable_utf8(given).c_str());
     return false;
 }

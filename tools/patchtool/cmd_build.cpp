@@ -15,6 +15,7 @@
 #include "cli_text.h"
 #include "command_line.h"
 #include "commands.h"
+#include "folder_walk.h"
 #include "installed_stub.h"
 #include "named_file.h"
 #include "platform/host_root.h"
@@ -66,37 +67,23 @@ bool to_cp932(const std::string& utf8, const char* what, std::string* out, std::
     return false;
 }
 
-// A folder's path relative to `base`, with "\", in code page 932.
-std::string relative_path(const fs::path& base, const fs::path& p)
+// A path inside the folder ("/" between names, UTF-8) with "\\".
+std::string windows_separators(std::string relative)
 {
-    std::string relative = p.lexically_relative(base).generic_u8string();
     std::replace(relative.begin(), relative.end(), '/', '\\');
     return relative;
-}
-
-bool add_folder(const fs::path& base, const fs::path& p, std::vector<std::string>* folders, std::string* message)
-{
-    std::string folder;
-    if (!to_cp932(relative_path(base, p), "a folder", &folder, message))
-        return false;
-    folders->push_back(folder);
-    return true;
 }
 
 // A release is files in folders: a link would ship (or compare) the bytes of
 // whatever it points to, perhaps a file outside the release, and a pipe or a
 // device has no bytes to ship. Either is a mistake or an attack, refused by
 // its name.
-bool refuse_non_file(const fs::directory_entry& entry, std::string* message)
+bool refuse_non_file(const std::string& root, const FolderItem& item, std::string* message)
 {
-    std::error_code ec;
-    const fs::file_status status = entry.symlink_status(ec);
-    if (ec)
-        *message = "cannot tell what " + entry.path().u8string() + " is: " + ec.message();
-    else if (fs::is_symlink(status))
-        *message = "a symbolic link in the folder: " + entry.path().u8string() + " (a release is files)";
-    else if (!fs::is_regular_file(status) && !fs::is_directory(status))
-        *message = "neither a file nor a folder: " + entry.path().u8string();
+    if (item.kind == ITEM_LINK)
+        *message = "a symbolic link in the folder: " + root + "/" + item.relative + " (a release is files)";
+    else if (item.kind == ITEM_OTHER)
+        *message = "neither a file nor a folder: " + root + "/" + item.relative;
     return message->empty();
 }
 
@@ -109,34 +96,38 @@ bool list_sources(const std::string& root, const std::string& seam, std::vector<
                   std::string* message, std::vector<std::string>* folders = nullptr)
 {
     std::error_code ec;
-    const fs::path base = fs::u8path(root);
-    if (!fs::is_directory(base, ec)) {
+    if (!fs::is_directory(fs::u8path(root), ec)) {
         *message = "not a folder: " + root;
         return false;
     }
-    std::vector<fs::path> found;
-    for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!refuse_non_file(*it, message))
-            return false;
-        if (it->is_regular_file(ec))
-            found.push_back(it->path());
-        else if (folders && !add_folder(base, it->path(), folders, message))
-            return false;
-    }
-    if (ec) {
-        *message = "cannot list " + root + ": " + ec.message();
+    std::vector<FolderItem> items;
+    if (!walk_folder(root, &items, message))
         return false;
+    std::vector<std::pair<fs::path, std::string>> found;  // sorted by the path's names, as a listing is
+    for (const FolderItem& item : items) {
+        if (!refuse_non_file(root, item, message))
+            return false;
+        if (item.kind == ITEM_FILE) {
+            found.emplace_back(fs::u8path(item.relative), item.relative);
+        } else if (folders) {
+            std::string folder;
+            if (!to_cp932(windows_separators(item.relative), "a folder", &folder, message))
+                return false;
+            folders->push_back(folder);
+        }
     }
     std::sort(found.begin(), found.end());
-    for (const fs::path& p : found) {
-        const std::string relative = relative_path(base, p);
+    for (const auto& entry : found) {
+        const std::string& relative = entry.second;
         BuilderFile f;
-        if (!to_cp932(p.filename().u8string(), "the file name", &f.name, message) ||
-            !to_cp932(relative, "the path", &f.path, message))
+        const size_t slash = relative.rfind('/');
+        if (!to_cp932(relative.substr(slash == std::string::npos ? 0 : slash + 1), "the file name", &f.name,
+                      message) ||
+            !to_cp932(windows_separators(relative), "the path", &f.path, message))
             return false;
         f.source = seam + "\\" + f.path;
         files->push_back(f);
-        inputs->push_back(p);
+        inputs->push_back(fs::u8path(root) / entry.first);
     }
     return true;
 }

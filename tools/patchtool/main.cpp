@@ -26,9 +26,9 @@ void print_overview(FILE* out)
                       "commands:\n");
     for (const CommandInfo& c : COMMANDS)
         std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\nFiles and folders on the command line are used as the system spells them (patchtool.exe:\n"
-                      "as code page 932 writes them); only the paths inside a release or an installation follow\n"
-                      "the updater's rules. Texts are given in UTF-8; output is UTF-8.\n"
+    std::fprintf(out, "\nFiles and folders on the command line are used as the system spells them, however deep;\n"
+                      "only the paths inside a release or an installation follow the updater's rules.\n"
+                      "Texts are given in UTF-8; output is UTF-8.\n"
                       "Exit codes, for every command: 0 success; 1 the work itself failed (a file could not be read\n"
                       "or written, an updater is damaged, an installation does not match); 2 a usage error or input\n"
                       "refused before any work (a missing file or folder, one of the wrong kind, no updater, what\n"
