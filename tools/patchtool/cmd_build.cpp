@@ -19,6 +19,7 @@
 #include "installed_stub.h"
 #include "named_file.h"
 #include "platform/host_root.h"
+#include "platform/platform.h"
 #include "publish/payload_builder.h"
 #include "publish/release_base.h"
 #include "terminal_progress.h"
@@ -95,8 +96,9 @@ bool list_sources(const std::string& root, const std::string& seam, std::vector<
                   std::vector<fs::path>* inputs,
                   std::string* message, std::vector<std::string>* folders = nullptr)
 {
-    std::error_code ec;
-    if (!fs::is_directory(fs::u8path(root), ec)) {
+    // Asked through the seam, which reaches the folder however deep it lies.
+    const uint32_t attributes = os_get_attributes(seam.c_str());
+    if (attributes == OS_INVALID_ATTRIBUTES || !(attributes & OS_ATTRIBUTE_DIRECTORY)) {
         *message = "not a folder: " + root;
         return false;
     }
@@ -181,13 +183,12 @@ bool list_bases(const std::vector<std::string>& given, std::vector<BaseListing>*
             *message = "the base path cannot be used as a path: " + shown;
             return false;
         }
-        std::error_code ec;
-        const fs::file_status status = fs::status(fs::u8path(shown), ec);
-        if (!fs::exists(status)) {
+        const uint32_t attributes = os_get_attributes(listing.shown.c_str());
+        if (attributes == OS_INVALID_ATTRIBUTES) {
             *message = "no such base file or folder: " + shown;
             return false;
         }
-        listing.is_folder = fs::is_directory(status);
+        listing.is_folder = (attributes & OS_ATTRIBUTE_DIRECTORY) != 0;
         if (listing.is_folder) {
             if (!list_sources(shown, listing.shown, &listing.files, inputs, message, &listing.folders))
                 return false;
