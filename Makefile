@@ -7,12 +7,16 @@ CMAKE_NATIVE := cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_SANITIZE := cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON
 CMAKE_WIN32 := cmake -S . -B $(BUILD)/win32 -DCMAKE_BUILD_TYPE=MinSizeRel \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# Ships nothing: the Win32 layer's tests and patchtool.exe as 64-bit programs,
+# for Wine's 64-bit loader on machines that cannot run 32-bit ones.
+CMAKE_WIN64 := cmake -S . -B $(BUILD)/win64 -DCMAKE_BUILD_TYPE=MinSizeRel \
+	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 CMAKE_FUZZ := cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUPDATER_FUZZ=ON \
 	-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
-.PHONY: all build deps native sanitize win32 fuzz-build test demo bench fuzz install package clean
+.PHONY: all build deps native sanitize win32 win64 fuzz-build test demo bench fuzz install package clean
 
 all: build
 
@@ -31,6 +35,10 @@ win32: deps
 	@$(CMAKE_WIN32) >/dev/null
 	@cmake --build $(BUILD)/win32 -j$(JOBS)
 
+win64: deps
+	@$(CMAKE_WIN64) >/dev/null
+	@cmake --build $(BUILD)/win64 -j$(JOBS)
+
 build: native win32
 
 fuzz-build: deps
@@ -38,8 +46,9 @@ fuzz-build: deps
 	@cmake --build $(BUILD)/fuzz -j$(JOBS)
 
 # Native build first: the Win32 tree's end-to-end tests make their payloads
-# with the native patchtool.
-test: native sanitize win32 fuzz-build
+# with the native patchtool. The 64-bit tree after the 32-bit one: its
+# patchtool.exe builds from the 32-bit updater.exe.
+test: native sanitize win32 fuzz-build win64
 	@scripts/run-tests.sh
 
 demo: native win32

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what a fresh Debian 12 machine lacks for building and testing both
-# trees: the i686 mingw-w64 cross compiler, 32-bit Wine, a virtual display,
+# trees: the i686 mingw-w64 cross compiler, 32-bit Wine, their x86-64 and
+# 64-bit twins for the 64-bit test tree (build/win64), a virtual display,
 # Japanese fonts, clang for the fuzzers, openssl with osslsigncode for
 # signing a built updater (and the test that does), the header-only JSON and
 # command-line libraries that patchtool and its tests build with in both
@@ -17,8 +18,8 @@ need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 for p in cmake g++ make googletest libgtest-dev libbenchmark-dev \
-         mingw-w64 g++-mingw-w64-i686 wine wine32:i386 xvfb xauth locales \
-         fonts-ipafont-gothic fonts-wine clang libclang-rt-14-dev \
+         mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 \
+         xvfb xauth locales fonts-ipafont-gothic fonts-wine clang libclang-rt-14-dev \
          imagemagick x11-apps python3 eatmydata libeatmydata1:i386 openssl osslsigncode \
          nlohmann-json3-dev libcli11-dev dpkg-dev lintian fakeroot zip unzip; do
     have_pkg "$p" || need="$need $p"

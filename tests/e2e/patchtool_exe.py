@@ -58,7 +58,7 @@ class Tools:
         return self._run([self.args.patchtool] + words)
 
     def exe(self, words):
-        return self._run(["wine", self.session.winpath(self.args.exe)] + words, env=self.session.env)
+        return self._run([self.session.loader, self.session.winpath(self.args.exe)] + words, env=self.session.env)
 
     def _run(self, command, env=None):
         # Files, not pipes: Wine's background processes would hold a pipe open.

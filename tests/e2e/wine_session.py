@@ -1,7 +1,8 @@
-"""A Wine session for driving the updater: the project's 32-bit prefix with
-the Japanese locale, a virtual display when none is usable, a server kept away
-from our pipes, the game's registry value, and the fixtures every run needs
-(a game installation and payloads built with the native patchtool)."""
+"""A Wine session for driving the updater: the project's 32-bit prefix (or
+the 64-bit test tree's, for patchtool.exe) with the Japanese locale, a virtual
+display when none is usable, a server kept away from our pipes, the game's
+registry value, and the fixtures every run needs (a game installation and
+payloads built with the native patchtool)."""
 
 import os
 import pathlib
@@ -36,6 +37,12 @@ class WineSession:
         self.env.update(WINEPREFIX=prefix, WINEARCH="win32", LC_ALL="ja_JP.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=",
                         WINEDEBUG=os.environ.get("WINEDEBUG", "-all"))
+        # The loader: Debian's `wine` (32-bit), or with UPDATER_WINEARCH=win64
+        # the 64-bit one that the 64-bit test tree runs under (scripts/wine-arch.sh).
+        self.loader = "wine"
+        if os.environ.get("UPDATER_WINEARCH") == "win64":
+            self.loader = os.environ.get("UPDATER_WINE64", "/usr/lib/wine/wine64")
+            self.env.update(WINEARCH="win64", WINELOADER=self.loader)
 
     def start(self):
         subprocess.run([os.path.join(self.root, "scripts", "wine-prefix.sh"), self.prefix],
@@ -84,12 +91,12 @@ class WineSession:
         else:
             warm.pop("DISPLAY", None)
         subprocess.run(["wineserver", "-p"], env=warm, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
-        subprocess.run(["wine", "cmd", "/c", "exit"], env=warm, stdin=DEVNULL, stdout=DEVNULL,
+        subprocess.run([self.loader, "cmd", "/c", "exit"], env=warm, stdin=DEVNULL, stdout=DEVNULL,
                        stderr=DEVNULL, timeout=60)
 
     def wine(self, args, timeout):
         try:
-            return subprocess.run(["wine"] + args, env=self.env, stdin=DEVNULL, stdout=DEVNULL,
+            return subprocess.run([self.loader] + args, env=self.env, stdin=DEVNULL, stdout=DEVNULL,
                                   stderr=DEVNULL, timeout=timeout).returncode
         except subprocess.TimeoutExpired:
             self.server_down()
