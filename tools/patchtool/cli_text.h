@@ -9,6 +9,9 @@
 // Win32 build reads the wide command line, since argv there is in the ANSI code
 // page and would already have lost what it cannot hold. False on failure.
 bool cli_arguments(int argc, char** argv, std::vector<std::string>* out);
+// The Win32 build only: *out := the NUL-terminated UTF-16 `text` as UTF-8;
+// false when it holds a lone surrogate, which no UTF-8 name could spell.
+bool wide_to_utf8(const wchar_t* text, std::string* out);
 // Sets up stdout and stderr to carry the native tool's bytes. On Windows:
 // binary mode, so that a report written to a file or a pipe has the same
 // bytes as on Linux (no "\r" added before each "\n"); and where a stream is

@@ -10,19 +10,6 @@
 
 namespace {
 
-bool wide_to_utf8(const wchar_t* text, std::string* out)
-{
-    const int need = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (need <= 0)
-        return false;
-    std::string buffer(static_cast<size_t>(need), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, &buffer[0], need, nullptr, nullptr) != need)
-        return false;
-    buffer.resize(static_cast<size_t>(need - 1));  // the converted terminator
-    *out = buffer;
-    return true;
-}
-
 UINT console_code_page_before = 0;
 
 void restore_console_code_page()
@@ -37,6 +24,19 @@ bool is_console(DWORD which)
 }
 
 }  // namespace
+
+bool wide_to_utf8(const wchar_t* text, std::string* out)
+{
+    const int need = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+    if (need <= 0)
+        return false;
+    std::string buffer(static_cast<size_t>(need), '\0');
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, &buffer[0], need, nullptr, nullptr) != need)
+        return false;
+    buffer.resize(static_cast<size_t>(need - 1));  // the converted terminator
+    *out = buffer;
+    return true;
+}
 
 void cli_prepare_output()
 {

@@ -2,20 +2,16 @@
 
 #include <windows.h>
 
+#include "cli_text.h"
 #include "platform/host_files_win32.h"
 
 namespace {
 
-bool to_utf8(const wchar_t* text, std::string* out)
+// "cannot list <folder>: system error <n>", the folder as the user named it.
+std::string cannot_list(const std::string& shown, const std::string& relative)
 {
-    const int need = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
-    if (need <= 0)
-        return false;
-    out->assign(static_cast<size_t>(need), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, &(*out)[0], need, nullptr, nullptr) != need)
-        return false;
-    out->resize(static_cast<size_t>(need - 1));  // the converted terminator
-    return true;
+    return "cannot list " + shown + (relative.empty() ? "" : "/" + relative) + ": system error " +
+           std::to_string(GetLastError());
 }
 
 FolderItemKind kind_of(const WIN32_FIND_DATAW& found)
@@ -38,8 +34,7 @@ bool walk(const std::wstring& folder, const std::string& relative, const std::st
     HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                    0);
     if (find == INVALID_HANDLE_VALUE) {
-        *message = "cannot list " + shown + (relative.empty() ? "" : "/" + relative) + ": system error " +
-                   std::to_string(GetLastError());
+        *message = cannot_list(shown, relative);
         return false;
     }
     bool ok = true;
@@ -48,7 +43,7 @@ bool walk(const std::wstring& folder, const std::string& relative, const std::st
         if (name == L"." || name == L"..")
             continue;
         std::string utf8;
-        if (!to_utf8(found.cFileName, &utf8)) {
+        if (!wide_to_utf8(found.cFileName, &utf8)) {
             *message = "a name that is not valid Unicode in " + shown + (relative.empty() ? "" : "/" + relative);
             ok = false;
             break;
@@ -61,8 +56,7 @@ bool walk(const std::wstring& folder, const std::string& relative, const std::st
         }
     } while (FindNextFileW(find, &found));
     if (ok && GetLastError() != ERROR_NO_MORE_FILES) {
-        *message = "cannot list " + shown + (relative.empty() ? "" : "/" + relative) + ": system error " +
-                   std::to_string(GetLastError());
+        *message = cannot_list(shown, relative);
         ok = false;
     }
     FindClose(find);

@@ -1,5 +1,7 @@
 #include "installed_stub.h"
 
+#include "cli_text.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -19,12 +21,6 @@ std::string own_program_path()
             return "";
         path.resize(path.size() * 2);
     }
-    const int need = WideCharToMultiByte(CP_UTF8, 0, path.data(), -1, nullptr, 0, nullptr, nullptr);
-    if (need <= 1)
-        return "";
-    std::string out(static_cast<size_t>(need), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, path.data(), -1, &out[0], need, nullptr, nullptr) != need)
-        return "";
-    out.resize(static_cast<size_t>(need - 1));
-    return out;
+    std::string out;
+    return wide_to_utf8(path.data(), &out) ? out : "";
 }
